@@ -10,9 +10,11 @@ leveldb_sha256=9a37f8a6174f09bd622bc723b55881dc541cd50747cbd08831c2a82d620f6d76
 tarball="$deps/leveldb_1.23.orig.tar.gz"
 source_dir="$deps/leveldb-1.23"
 patch_file="$root/src/leveldb_ext/leveldb-1.23.patch"
-# Debian's patches that point LevelDB's tests at the system GoogleTest and
-# make the Bloom filter test less brittle.
-debian_patches=(0120-external_testing.patch 1001-fix_bloom_test.patch)
+# Debian's patches that point LevelDB's tests at the system GoogleTest, make
+# the Bloom filter test less brittle, and keep RTTI on, which classes derived
+# from LevelDB's in the project's code need.
+debian_patches=(0120-external_testing.patch 1001-fix_bloom_test.patch
+  re-enable-rtti.patch)
 
 packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libgtest-dev
   libgmock-dev libbenchmark-dev)
@@ -63,6 +65,12 @@ SRC
   apt_updated=0
 }
 
+# Names what the unpacked tree was made from, so that a changed patch
+# unpacks afresh.
+patch_stamp() {
+  { echo "${debian_patches[*]}"; cat "$patch_file"; } | sha256sum | cut -d' ' -f1
+}
+
 tarball_ok() {
   [ -f "$tarball" ] &&
     echo "$leveldb_sha256  $tarball" | sha256sum --quiet -c - 2>/dev/null
@@ -92,7 +100,7 @@ unpack_leveldb() {
     patch -d "$staging/leveldb-1.23" -p1 --quiet <"$staging/debian/patches/$p"
   done
   patch -d "$staging/leveldb-1.23" -p1 --quiet <"$patch_file"
-  sha256sum "$patch_file" | cut -d' ' -f1 >"$staging/leveldb-1.23/.patched"
+  patch_stamp >"$staging/leveldb-1.23/.patched"
   mv "$staging/leveldb-1.23" "$source_dir"
   rm -rf "$staging"
 }
@@ -106,7 +114,6 @@ if ! tarball_ok || [ ! -f "$deps/leveldb.debian.tar.xz" ]; then
     exit 1
   fi
 fi
-if [ "$(cat "$source_dir/.patched" 2>/dev/null)" != \
-  "$(sha256sum "$patch_file" | cut -d' ' -f1)" ]; then
+if [ "$(cat "$source_dir/.patched" 2>/dev/null)" != "$(patch_stamp)" ]; then
   unpack_leveldb
 fi

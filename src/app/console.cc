@@ -1,0 +1,64 @@
+#include "app/console.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace quorvales {
+
+bool FileExists(const std::string& path) {
+  std::ifstream file(path);
+  return file.good();
+}
+
+bool ReadWorldName(const std::string& path, std::string* name) {
+  std::ifstream file(path);
+  std::string line;
+  if (!std::getline(file, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  *name = line;
+  return true;
+}
+
+float ReadDataLimit(std::istream& in) {
+  int32_t value = 0;
+  if (in >> value) return static_cast<float>(value);
+  in.clear();
+  return 1000.0f;
+}
+
+std::string ReadAnswer(std::istream& in) {
+  std::string answer;
+  in >> answer;
+  return answer;
+}
+
+int64_t ProcessClockMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void Pause(std::istream& in, std::ostream& console, bool answered) {
+#ifdef _WIN32
+  (void)in;
+  (void)console;
+  (void)answered;
+  std::system("pause");
+#else
+  if (!isatty(STDIN_FILENO) || !in.good()) return;
+  if (answered) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  console << "Press Enter to continue . . ." << std::endl;
+  in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+#endif
+}
+
+}  // namespace quorvales

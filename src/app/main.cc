@@ -1,0 +1,91 @@
+// The run: one straight pass from the opening lines to the exit code.
+
+#include <cstdint>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "chunks/run_counters.h"
+#include "chunks/run_stats.h"
+#include "chunks/scan_purge.h"
+#include "output/line_writer.h"
+#include "output/run_log.h"
+#include "world/world_database.h"
+
+using namespace quorvales;
+
+int main(int argc, char** argv) {
+  std::ofstream log;
+  const RunLogNames names = OpenRunLog(LocalStartTime(), &log);
+  Output out{std::cout, log};
+  WriteConsole(out, "Quorvales...");
+  WriteConsole(out, "Outputting Log to: ", names.file_name);
+  WriteLog(out, "Quorvales Program Started - ", names.start_stamp);
+  WriteBoth(out, "1. Starting Process...");
+
+  std::string world_folder = "world";
+  if (argc > 1) {
+    world_folder = argv[1];
+    WriteBoth(out, "2. Using directory ", world_folder);
+  } else {
+    WriteBoth(out, "Usage: ", argc > 0 ? argv[0] : "", " <world_directory>");
+    WriteBoth(out, "2. Using default directory <world/db>");
+  }
+  const std::string db_path = world_folder + "/db";
+  const std::string level_name_path = world_folder + "/levelname.txt";
+
+  const bool world_exists = FileExists(level_name_path);
+  WriteBoth(out, "3. Checking world files...");
+  if (!world_exists) {
+    WriteBoth(out, "   |- ERROR: World Not Found");
+    Pause(std::cin, std::cout, false);
+    return 0;
+  }
+  WriteConsole(out, "   |- World Exists!");
+  std::string world_name;
+  if (ReadWorldName(level_name_path, &world_name)) {
+    WriteBoth(out, "   |- World Name: ", world_name);
+  }
+
+  const std::string rule(85, '#');
+  WriteConsole(out, "\n", rule);
+  WriteConsole(out, "Please enter the value, in bytes(B), for the allowed "
+                    "Quorvale data per chunk.");
+  WriteConsole(out, "The default amount is 1000 Bytes -> Chunks with any more "
+                    "than 1KB of Quorvale data will have the data deleted.");
+  WriteConsole(out, "You can choose a 0 Bytes amount to remove all data.");
+  WriteConsole(out, rule);
+  WriteConsole(out, "Data Limit (B): ");
+  const float data_limit = ReadDataLimit(std::cin);
+  WriteBoth(out, "Data Limit set to: ", data_limit, " bytes");
+
+  WriteConsole(out, "\nAre you sure you wish to delete all Quorvale data from ",
+               world_name, " world? Y or N");
+  const std::string answer = ReadAnswer(std::cin);
+  if (answer != "Y" && answer != "y") {
+    WriteBoth(out, "Process Aborted.");
+    WriteConsole(out, "Done.");
+    Pause(std::cin, std::cout, true);
+    return 0;
+  }
+  WriteConsole(out, "Confirmed...");
+  const int64_t clock_start = ProcessClockMs();
+
+  WorldDatabase world;
+  if (!world.Open(db_path, out)) return 1;
+  RunCounters counters;
+  std::vector<std::string> marked_keys;
+  const bool purged =
+      ScanMarkAndPurge(world, data_limit, out, &counters, &marked_keys);
+  WriteRunStats(out, counters);
+  world.Close(out);
+
+  const auto seconds =
+      static_cast<float>((ProcessClockMs() - clock_start) / 1000);
+  WriteBoth(out, "Time taken: ", std::dec, std::setprecision(2), seconds, "s");
+  Pause(std::cin, std::cout, true);
+  return purged ? 0 : 1;
+}

@@ -1,0 +1,39 @@
+#include "output/run_log.h"
+
+namespace quorvales {
+
+namespace {
+
+std::string Stamp(const std::tm& time, const char* format) {
+  char buffer[100];
+  const size_t length = std::strftime(buffer, sizeof(buffer), format, &time);
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+std::tm LocalStartTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local = {};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
+RunLogNames OpenRunLog(const std::tm& start, std::ofstream* log) {
+  RunLogNames names;
+  names.start_stamp = Stamp(start, "%Y-%m-%d-%H:%M:%S");
+  const std::string file_stamp = Stamp(start, "%Y-%m-%d %H-%M-%S");
+  if (!file_stamp.empty()) {
+    names.file_name = "quorvaleLog " + file_stamp + ".txt";
+    log->open(names.file_name, std::ios::out | std::ios::trunc);
+  } else {
+    log->setstate(std::ios::failbit);
+  }
+  return names;
+}
+
+}  // namespace quorvales
