@@ -1,0 +1,163 @@
+#include "tests/test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "leveldb/db.h"
+#include "world/world_database.h"
+
+namespace quorvales {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "quorvales-XXXXXX");
+  path_ = mkdtemp(&pattern[0]);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string FixtureWorldsDir() {
+  const std::string dir = QUORVALES_FIXTURE_WORLDS;
+  return fs::is_directory(dir) ? dir : std::string();
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  fs::copy(from, to, fs::copy_options::recursive);
+  for (const auto& entry : fs::recursive_directory_iterator(to)) {
+    fs::permissions(entry.path(), fs::perms::owner_write,
+                    fs::perm_options::add);
+  }
+  fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+leveldb::Status DumpDatabase(const std::string& db_path,
+                             std::map<std::string, std::string>* out) {
+  WorldOptions world;
+  leveldb::DB* db = nullptr;
+  leveldb::Status s = leveldb::DB::Open(world.options, db_path, &db);
+  if (!s.ok()) return s;
+  world.read_options.verify_checksums = true;
+  std::unique_ptr<leveldb::Iterator> it(db->NewIterator(world.read_options));
+  for (it->SeekToFirst(); it->Valid(); it->Next()) {
+    (*out)[it->key().ToString()] = it->value().ToString();
+  }
+  s = it->status();
+  it.reset();
+  delete db;
+  return s;
+}
+
+namespace {
+
+std::string ReadAll(int fd) {
+  std::string data;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof(buffer))) > 0) data.append(buffer, n);
+  return data;
+}
+
+}  // namespace
+
+ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
+                const std::string& input, const RunSettings& settings) {
+  TempDir io;
+  const std::string in_path = io.path() + "/stdin";
+  const std::string err_path = io.path() + "/stderr";
+  std::ofstream(in_path, std::ios::binary) << input;
+
+  ToolRun run;
+  // Standard output goes through a pipe, which no file-size limit touches.
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return run;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int in = open(in_path.c_str(), O_RDONLY);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(pipe_fds[1], 1);
+    dup2(err, 2);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    if (settings.remove_cwd && rmdir(cwd.c_str()) != 0) _exit(126);
+    if (settings.file_size_limit > 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = settings.file_size_limit;
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::vector<char*> argv;
+    std::string binary = QUORVALES_BINARY;
+    argv.push_back(&binary[0]);
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  run.console = ReadAll(pipe_fds[0]);
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const std::string err = ReadFile(err_path);
+  if (!err.empty()) run.console += "\n[stderr]" + err;
+
+  std::error_code ignored;
+  if (fs::is_directory(cwd, ignored)) {
+    for (const auto& entry : fs::directory_iterator(cwd)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("quorvaleLog ", 0) == 0) {
+        run.log_name = name;
+        run.log = ReadFile(entry.path().string());
+        fs::remove(entry.path());
+      }
+    }
+  }
+  return run;
+}
+
+Transcript& Transcript::Console(const std::string& line) {
+  console_ += line + "\n";
+  return *this;
+}
+
+Transcript& Transcript::Log(const std::string& line) {
+  log_ += line + "\n";
+  return *this;
+}
+
+Transcript& Transcript::Both(const std::string& line) {
+  return Console(line).Log(line);
+}
+
+Transcript& Transcript::Split(const std::string& console,
+                              const std::string& log) {
+  return Console(console).Log(log);
+}
+
+}  // namespace quorvales

@@ -1,0 +1,82 @@
+// Helpers shared by the tests: temporary folders, copies of the game's
+// fixture worlds, database dumps and runs of the real binary.
+
+#ifndef QUORVALES_TESTS_TEST_SUPPORT_H_
+#define QUORVALES_TESTS_TEST_SUPPORT_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "leveldb/status.h"
+
+namespace quorvales {
+
+// A fresh folder under the system's temporary folder, removed with it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The folder of the game-written worlds; empty when the checkout has none.
+std::string FixtureWorldsDir();
+
+// Copies a folder tree, making every copy writable.
+void CopyTree(const std::string& from, const std::string& to);
+
+std::string ReadFile(const std::string& path);
+
+// Every live key and its value, read with the tool's open options.
+leveldb::Status DumpDatabase(const std::string& db_path,
+                             std::map<std::string, std::string>* out);
+
+struct ToolRun {
+  int exit_code = -1;
+  std::string console;
+  std::string log;       // empty when no log file was written
+  std::string log_name;  // the log file's name, if any
+};
+
+struct RunSettings {
+  // Remove the working folder right after entering it, so that no log file
+  // can be created.
+  bool remove_cwd = false;
+  // A file-size limit in bytes for the process (0: none), with SIGXFSZ
+  // ignored, so that writes beyond it fail.
+  long file_size_limit = 0;
+};
+
+// Runs the real binary in working folder cwd with the given arguments and
+// standard input, capturing standard output; anything on standard error is
+// appended to the console text, so that comparisons catch it.  The log file
+// it leaves in cwd is read and removed.
+ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
+                const std::string& input, const RunSettings& settings = {});
+
+// An expected transcript, line by line, with each line's route.
+class Transcript {
+ public:
+  Transcript& Console(const std::string& line);
+  Transcript& Log(const std::string& line);
+  Transcript& Both(const std::string& line);
+  // The line whose console and log copies differ.
+  Transcript& Split(const std::string& console, const std::string& log);
+
+  const std::string& console() const { return console_; }
+  const std::string& log() const { return log_; }
+
+ private:
+  std::string console_;
+  std::string log_;
+};
+
+}  // namespace quorvales
+
+#endif  // QUORVALES_TESTS_TEST_SUPPORT_H_
