@@ -1,1 +1,511 @@
+// Runs the real binary on worlds made for each case, with piped input, and
+// compares the whole console transcript and the whole log file.
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <regex>
+
+#include "leveldb/zlib_compressor.h"
+#include "tests/test_support.h"
+#include "tools/world_writer.h"
+
+namespace quorvales {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kPromptRule(85, '#');
+const std::string kStatsRule(68, '#');
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  EndToEndTest() {
+    cwd_ = dir_.path() + "/cwd";
+    fs::create_directory(cwd_);
+  }
+
+  // A world folder "w" in the working folder.
+  void MakeWorld(const std::vector<WorldRecord>& records,
+                 const std::string& level_name = "Test World") {
+    fs::create_directory(cwd_ + "/w");
+    ASSERT_TRUE(WriteWorld(cwd_ + "/w", level_name, records, &codec_).ok());
+  }
+
+  ToolRun Run(const std::string& input, std::vector<std::string> args = {"w"},
+              const RunSettings& settings = {}) {
+    return RunTool(cwd_, args, input, settings);
+  }
+
+  std::map<std::string, std::string> Dump() {
+    std::map<std::string, std::string> records;
+    EXPECT_TRUE(DumpDatabase(cwd_ + "/w/db", &records).ok());
+    return records;
+  }
+
+  // The opening lines up to the world check, for the log name of the run.
+  static Transcript Opening(const ToolRun& run, const std::string& folder) {
+    const std::string name = LogName(run);
+    Transcript t;
+    t.Console("Quorvales...").Console("Outputting Log to: " + name);
+    t.Log("Quorvales Program Started - " + StartStamp(name));
+    t.Both("1. Starting Process...");
+    t.Both("2. Using directory " + folder);
+    t.Both("3. Checking world files...");
+    return t;
+  }
+
+  // From the world check to the data limit's echo.
+  static void Prompts(Transcript* t, const std::string& name,
+                      const std::string& limit) {
+    t->Console("   |- World Exists!");
+    t->Both("   |- World Name: " + name);
+    t->Console("").Console(kPromptRule);
+    t->Console(
+        "Please enter the value, in bytes(B), for the allowed Quorvale data "
+        "per chunk.");
+    t->Console(
+        "The default amount is 1000 Bytes -> Chunks with any more than 1KB of "
+        "Quorvale data will have the data deleted.");
+    t->Console("You can choose a 0 Bytes amount to remove all data.");
+    t->Console(kPromptRule).Console("Data Limit (B): ");
+    t->Both("Data Limit set to: " + limit + " bytes");
+    t->Console("").Console(
+        "Are you sure you wish to delete all Quorvale data "
+        "from " +
+        name + " world? Y or N");
+  }
+
+  static void Confirmed(Transcript* t, const std::string& db_path) {
+    t->Console("Confirmed...");
+    t->Both("4. Setting LevelDB options...");
+    t->Both("5. Loading " + db_path + "...");
+    t->Both("6. World database opened succesfully");
+    t->Both("7. Running Operation...");
+  }
+
+  static void Stats(Transcript* t, int seen, int quorvale, int marked,
+                    int deleted, const std::vector<std::string>& notes) {
+    t->Both(kStatsRule).Both("STATS: ");
+    t->Both("Total Chunks in World: " + std::to_string(seen));
+    t->Both("Chunks containg Quorvale Data: " + std::to_string(quorvale));
+    t->Split("Chunks Marked for Deletion: " + std::to_string(marked),
+             "Chunks Marked Deletion: " + std::to_string(marked));
+    t->Both("Chunks Deleted: " + std::to_string(deleted));
+    for (const std::string& note : notes) t->Both(note);
+    t->Both(kStatsRule);
+  }
+
+  static void Closing(Transcript* t, const std::string& time) {
+    t->Both("Closing Database...").Both("Done").Both("Time taken: " + time);
+  }
+
+  static std::string LogName(const ToolRun& run) {
+    static const std::regex line(
+        "Outputting Log to: (quorvaleLog \\d{4}-\\d\\d-\\d\\d "
+        "\\d\\d-\\d\\d-\\d\\d\\.txt)\n");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(run.console, match, line)) << run.console;
+    return match.size() > 1 ? match[1].str() : std::string();
+  }
+
+  // "quorvaleLog 2026-03-05 07-04-09.txt" -> "2026-03-05-07:04:09".
+  static std::string StartStamp(const std::string& log_name) {
+    if (log_name.size() < 31) return "";
+    std::string s = log_name.substr(12, 19);
+    s[10] = '-';
+    s[13] = ':';
+    s[16] = ':';
+    return s;
+  }
+
+  static void ExpectTranscript(const Transcript& t, const ToolRun& run) {
+    EXPECT_EQ(t.console(), run.console);
+    EXPECT_EQ(t.log(), run.log);
+    EXPECT_EQ(LogName(run), run.log_name);
+  }
+
+  TempDir dir_;
+  std::string cwd_;
+  leveldb::ZlibCompressorRaw codec_;
+};
+
+std::vector<WorldRecord> TicksWorld() {
+  // Tick records of 523, 1000, 1001 and 2500 bytes, and chunks without one.
+  return {
+      {ChunkKey(0, 0, 0, kVersion), "\x28"},
+      {ChunkKey(0, 0, 0, kPendingTicks), std::string(523, 't')},
+      {ChunkKey(1, 0, 0, kSubChunk, 0), std::string(3000, 's')},
+      {ChunkKey(1, 0, 0, kPendingTicks), std::string(1000, 't')},
+      {ChunkKey(12, -3, 0, kPendingTicks), std::string(2500, 't')},
+      {ChunkKey(2, 5, 0, kPendingTicks), std::string(1001, 't')},
+      {"~local_player", "player"},
+  };
+}
+
+TEST_F(EndToEndTest, WorldNotFound) {
+  fs::create_directories(cwd_ + "/w/db");  // a database without levelname.txt
+  const ToolRun run = Run("1000\ny\n");
+  Transcript t = Opening(run, "w");
+  t.Both("   |- ERROR: World Not Found");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(0, run.exit_code);
+}
+
+TEST_F(EndToEndTest, NoArgumentUsesTheWorldFolder) {
+  const ToolRun run = Run("", {});
+  const std::string name = LogName(run);
+  Transcript t;
+  t.Console("Quorvales...").Console("Outputting Log to: " + name);
+  t.Log("Quorvales Program Started - " + StartStamp(name));
+  t.Both("1. Starting Process...");
+  t.Both(std::string("Usage: ") + QUORVALES_BINARY + " <world_directory>");
+  t.Both("2. Using default directory <world/db>");
+  t.Both("3. Checking world files...");
+  t.Both("   |- ERROR: World Not Found");
+  ExpectTranscript(t, run);
+}
+
+// Answers that do not confirm, with what the limit read leaves behind.
+TEST_F(EndToEndTest, NotConfirmed) {
+  struct Case {
+    std::string input, limit;
+  };
+  const Case cases[] = {
+      {"250\nn\n", "250"},   {"1000\nyes\n", "1000"},
+      {"12.7\ny\n", "12"},   {"abc\ny\n", "1000"},
+      {"", "1000"},          {"99999999999\nN\n", "1000"},
+      {"\n\n-5\nN\n", "-5"}, {"3000000 no", "3e+06"},
+  };
+  MakeWorld(TicksWorld());
+  const auto before = Dump();
+  for (const Case& c : cases) {
+    const ToolRun run = Run(c.input);
+    Transcript t = Opening(run, "w");
+    Prompts(&t, "Test World", c.limit);
+    t.Both("Process Aborted.").Console("Done.");
+    ExpectTranscript(t, run);
+    EXPECT_EQ(0, run.exit_code) << c.input;
+  }
+  EXPECT_EQ(before, Dump());
+}
+
+TEST_F(EndToEndTest, DatabaseDoesNotOpen) {
+  fs::create_directory(cwd_ + "/w");
+  std::ofstream(cwd_ + "/w/levelname.txt") << "Empty\r\nsecond line\n";
+  const ToolRun run = Run("1000 y");
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Empty", "1000");
+  t.Console("Confirmed...");
+  t.Both("4. Setting LevelDB options...").Both("5. Loading w/db...");
+  t.Both("Opening w/db failed.");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+  // LevelDB makes the folder and its LOCK file, but no database.
+  EXPECT_FALSE(fs::exists(cwd_ + "/w/db/CURRENT"));
+}
+
+TEST_F(EndToEndTest, CompletedRunMarksAndDeletes) {
+  MakeWorld(TicksWorld());
+  const auto before = Dump();
+  const ToolRun run = Run("1000\ny\n");
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  Confirmed(&t, "w/db");
+  t.Both("   |- Chunk [0,0] within Data Limit [0.5kB / 1KB]");
+  t.Both("   |- Chunk [1,0] within Data Limit [1kB / 1KB]");
+  t.Both("   |- Chunk [2,5] over Data Limit [1.0kB / 1.0KB] - Marked");
+  t.Both("   |- Chunk [12,-3] over Data Limit [2.5kB / 1.0KB] - Marked");
+  t.Both("8. Marked 2 containing Quorvale Data over specified limit.");
+  t.Both("9. Deleting marked chunks");
+  t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 2 Z: 5");
+  t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 12 Z: -3");
+  t.Both("10. Quorvale Data Deleted");
+  // "~local_player" has a chunk key's length, so it is counted.
+  Stats(&t, 7, 4, 2, 2,
+        {"   |- Quorvale data found on 57.14% of the world's chunks",
+         "   |- Quorvale data deleted from 28.57% of the world's chunks"});
+  Closing(&t, "0.00s");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(0, run.exit_code);
+
+  auto expected = before;
+  expected.erase(ChunkKey(2, 5, 0, kPendingTicks));
+  expected.erase(ChunkKey(12, -3, 0, kPendingTicks));
+  EXPECT_EQ(expected, Dump());
+}
+
+TEST_F(EndToEndTest, NothingMarked) {
+  MakeWorld(TicksWorld());
+  const ToolRun run = Run("50000\ny\n");
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "50000");
+  Confirmed(&t, "w/db");
+  t.Both("   |- Chunk [0,0] within Data Limit [0.5kB / 5e+01KB]");
+  t.Both("   |- Chunk [1,0] within Data Limit [1kB / 5e+01KB]");
+  t.Both("   |- Chunk [2,5] within Data Limit [1kB / 5e+01KB]");
+  t.Both("   |- Chunk [12,-3] within Data Limit [2kB / 5e+01KB]");
+  t.Both("10. Quorvale Data Deleted");
+  Stats(&t, 7, 4, 0, 0,
+        {"   |- Quorvale data found on 57% of the world's chunks",
+         "   |- No chunks were marked for deletion.",
+         "   |- No data was deleted."});
+  Closing(&t, "0s");
+  ExpectTranscript(t, run);
+}
+
+TEST_F(EndToEndTest, EmptyWorld) {
+  MakeWorld({{"BiomeData", "b"}, {"map_12343", std::string(5000, 'm')}}, "");
+  const ToolRun run = Run("0\ny\n");
+  Transcript t = Opening(run, "w");
+  // An empty levelname.txt gives no name line.
+  t.Console("   |- World Exists!");
+  t.Console("").Console(kPromptRule);
+  t.Console(
+      "Please enter the value, in bytes(B), for the allowed Quorvale "
+      "data per chunk.");
+  t.Console(
+      "The default amount is 1000 Bytes -> Chunks with any more than "
+      "1KB of Quorvale data will have the data deleted.");
+  t.Console("You can choose a 0 Bytes amount to remove all data.");
+  t.Console(kPromptRule).Console("Data Limit (B): ");
+  t.Both("Data Limit set to: 0 bytes");
+  t.Console("").Console(
+      "Are you sure you wish to delete all Quorvale data "
+      "from  world? Y or N");
+  Confirmed(&t, "w/db");
+  t.Both("10. Quorvale Data Deleted");
+  // Both names have chunk-key lengths: counted, never Quorvale records.
+  Stats(&t, 2, 0, 0, 0,
+        {"   |- No chunks contained Quorvale Data.",
+         "   |- No chunks were marked for deletion.",
+         "   |- No data was deleted."});
+  Closing(&t, "0s");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(2u, Dump().size());
+}
+
+// Limits of 0 and below, and records in all three dimensions.
+TEST_F(EndToEndTest, AllDimensionsAndLimitEdges) {
+  MakeWorld({
+      {ChunkKey(3, 3, 0, kPendingTicks), ""},
+      {ChunkKey(3, 4, 0, kPendingTicks), "x"},
+      {ChunkKey(-7, 2, 1, kPendingTicks), std::string(300, 'n')},
+      {ChunkKey(-7, 2, 1, kSubChunk, 2), std::string(300, 's')},
+      {ChunkKey(4, -9, 2, kPendingTicks), std::string(40, 'e')},
+      {ChunkKey(4, -9, 2, kSubChunk, kPendingTicks), std::string(2, 'e')},
+  });
+  struct Case {
+    std::string input, limit;
+    bool empty_marked;
+  };
+  const Case cases[] = {{"0 y", "0", false}, {"-1 y", "-1", true}};
+  for (const Case& c : cases) {
+    TempDir copy;
+    CopyTree(cwd_ + "/w", copy.path() + "/w");
+    const ToolRun run = RunTool(copy.path(), {"w"}, c.input);
+    Transcript t = Opening(run, "w");
+    Prompts(&t, "Test World", c.limit);
+    Confirmed(&t, "w/db");
+    const std::string empty_line =
+        c.empty_marked
+            ? "   |- Chunk [3,3] over Data Limit [0.0kB / -0.0KB] - Marked"
+            : "   |- Chunk [3,3] within Data Limit [0kB / 0KB]";
+    const std::string limit_kb = c.empty_marked ? "-0.0" : "0.0";
+    t.Both(empty_line);
+    t.Both("   |- Chunk [3,4] over Data Limit [0.0kB / " + limit_kb +
+           "KB] - Marked");
+    t.Both("   |- Chunk [4,-9] over Data Limit [0.0kB / " + limit_kb +
+           "KB] - Marked");
+    t.Both("   |- Chunk [-7,2] over Data Limit [0.3kB / " + limit_kb +
+           "KB] - Marked");
+    const int marked = c.empty_marked ? 4 : 3;
+    t.Both("8. Marked " + std::to_string(marked) +
+           " containing Quorvale Data over specified limit.");
+    t.Both("9. Deleting marked chunks");
+    t.Both("   |- Deleting Quorvale data from Other chunk >> X: -7 Z: 2");
+    if (c.empty_marked) {
+      t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 3 Z: 3");
+    }
+    t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 3 Z: 4");
+    t.Both("   |- Deleting Quorvale data from Other chunk >> X: 4 Z: -9");
+    t.Both("10. Quorvale Data Deleted");
+    const std::string deleted_pct = c.empty_marked ? "66.67" : "50.00";
+    Stats(&t, 6, 4, marked, marked,
+          {"   |- Quorvale data found on 66.67% of the world's chunks",
+           "   |- Quorvale data deleted from " + deleted_pct +
+               "% of the world's chunks"});
+    Closing(&t, "0.00s");
+    ExpectTranscript(t, run);
+
+    std::map<std::string, std::string> left;
+    ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &left).ok());
+    EXPECT_EQ(c.empty_marked ? 2u : 3u, left.size());
+    EXPECT_EQ(1u, left.count(ChunkKey(-7, 2, 1, kSubChunk, 2)));
+    EXPECT_EQ(1u, left.count(ChunkKey(4, -9, 2, kSubChunk, kPendingTicks)));
+  }
+}
+
+// Filler records that fill the first blocks, sorted before every chunk key,
+// then a few tick records.
+std::vector<WorldRecord> BlocksWorld() {
+  std::mt19937_64 rng(7);
+  std::vector<WorldRecord> records;
+  for (int i = 0; i < 500; ++i) {
+    std::string value(1000, '\0');
+    for (char& c : value) c = static_cast<char>(rng());
+    char key[16];
+    std::snprintf(key, sizeof(key), "filler%05d", i);
+    records.push_back({std::string(1, '\0') + key, value});
+  }
+  for (int x = 5; x < 8; ++x) {
+    records.push_back(
+        {ChunkKey(x, 1, 0, kPendingTicks), std::string(2000, 't')});
+  }
+  return records;
+}
+
+TEST_F(EndToEndTest, ScanErrorDeletesNothing) {
+  MakeWorld(BlocksWorld());
+  const auto before = Dump();
+  std::string table;
+  for (const auto& entry : fs::directory_iterator(cwd_ + "/w/db")) {
+    if (entry.path().extension() == ".ldb") table = entry.path().string();
+  }
+  ASSERT_FALSE(table.empty());
+  char original;
+  {
+    std::fstream f(table, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekg(5000);
+    f.get(original);
+    f.seekp(5000);
+    f.put(static_cast<char>(original ^ 0x5a));
+  }
+  const ToolRun run = Run("1000\ny\n");
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  Confirmed(&t, "w/db");
+  for (int x = 5; x < 8; ++x) {
+    t.Both("   |- Chunk [" + std::to_string(x) +
+           ",1] over Data Limit [2.0kB / 1.0KB] - Marked");
+  }
+  t.Both(
+      "   |- ERROR: World database read failed: Corruption: block "
+      "checksum mismatch");
+  Stats(&t, 3, 3, 3, 0,
+        {"   |- Quorvale data found on 100.00% of the world's chunks",
+         "   |- No data was deleted."});
+  Closing(&t, "0.00s");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+
+  // With the byte mended, every record is there as before.
+  {
+    std::fstream f(table, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(5000);
+    f.put(original);
+  }
+  EXPECT_EQ(before, Dump());
+}
+
+TEST_F(EndToEndTest, BatchWriteFailureDeletesNothing) {
+  std::vector<WorldRecord> records;
+  for (int x = 0; x < 250; ++x) {
+    records.push_back(
+        {ChunkKey(x, 0, 0, kPendingTicks), std::string(1500, 't')});
+  }
+  MakeWorld(records);
+  const auto before = Dump();
+  // The open's small files fit under the limit; the batch's log record,
+  // about 4 KB, does not.
+  RunSettings settings;
+  settings.file_size_limit = 2048;
+  const ToolRun run = Run("1000\ny\n", {"w"}, settings);
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  Confirmed(&t, "w/db");
+  for (int x = 0; x < 250; ++x) {
+    t.Both("   |- Chunk [" + std::to_string(x) +
+           ",0] over Data Limit [1.5kB / 1.0KB] - Marked");
+  }
+  t.Both("8. Marked 250 containing Quorvale Data over specified limit.");
+  t.Both("9. Deleting marked chunks");
+  for (int x = 0; x < 250; ++x) {
+    t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: " +
+           std::to_string(x) + " Z: 0");
+  }
+  const std::string error_line = "   |- ERROR: Deleting failed: ";
+  const size_t at = run.console.find(error_line);
+  ASSERT_NE(std::string::npos, at) << run.console;
+  const std::string error =
+      run.console.substr(at, run.console.find('\n', at) - at);
+  EXPECT_NE(std::string::npos, error.find("IO error")) << error;
+  t.Both(error);
+  Stats(&t, 250, 250, 250, 0,
+        {"   |- Quorvale data found on 100.00% of the world's chunks",
+         "   |- No data was deleted."});
+  Closing(&t, "0.00s");
+  EXPECT_EQ(t.console(), run.console);
+  // The log itself stops growing at the limit: what it holds is the start
+  // of the full log.
+  EXPECT_EQ(0u, t.log().find(run.log));
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_EQ(before, Dump());
+}
+
+TEST_F(EndToEndTest, LogThatCannotBeCreatedIsSilent) {
+  MakeWorld(TicksWorld());
+  const std::string world = fs::absolute(cwd_ + "/w").string();
+  const std::string gone = dir_.path() + "/gone";
+  fs::create_directory(gone);
+  RunSettings settings;
+  settings.remove_cwd = true;
+  const ToolRun run = RunTool(gone, {world}, "250\nno\n", settings);
+  Transcript t = Opening(run, world);
+  Prompts(&t, "Test World", "250");
+  t.Both("Process Aborted.").Console("Done.");
+  EXPECT_EQ(t.console(), run.console);
+  EXPECT_EQ("", run.log_name);
+  EXPECT_EQ(0, run.exit_code);
+}
+
+// The game's own worlds: exactly the tick records over 1000 bytes go, and
+// every other record keeps its value.
+TEST_F(EndToEndTest, FixtureWorldsArePurgedAsPredicted) {
+  const std::string fixtures = FixtureWorldsDir();
+  if (fixtures.empty()) GTEST_SKIP() << "no shared fixture worlds here";
+  struct Case {
+    const char* world;
+    std::vector<std::string> deleted;
+  };
+  const Case cases[] = {
+      {"game-1.21.72-example2",
+       {ChunkKey(-2, 3, 0, kPendingTicks), ChunkKey(5, 2, 0, kPendingTicks)}},
+      {"game-1.19.70-example3", {}},
+      {"game-1.18.30-no-ticks", {}},
+  };
+  for (const Case& c : cases) {
+    TempDir copy;
+    CopyTree(fixtures + "/" + c.world, copy.path() + "/w");
+    std::map<std::string, std::string> expected;
+    ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &expected).ok());
+    const ToolRun run = RunTool(copy.path(), {"w"}, "1000\ny\n");
+    EXPECT_EQ(0, run.exit_code) << c.world;
+    EXPECT_EQ(std::string::npos, run.console.find("ERROR")) << run.console;
+    for (const std::string& key : c.deleted) {
+      EXPECT_EQ(1u, expected.erase(key)) << c.world;
+    }
+    const std::string marked = "8. Marked " + std::to_string(c.deleted.size());
+    EXPECT_EQ(!c.deleted.empty(), run.console.find(marked) != std::string::npos)
+        << run.console;
+    std::map<std::string, std::string> after;
+    ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &after).ok());
+    EXPECT_TRUE(expected == after) << c.world;
+  }
+}
+
+}  // namespace
+}  // namespace quorvales

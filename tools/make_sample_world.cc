@@ -1,11 +1,11 @@
 // Makes a sample world for a first run: make_sample_world FOLDER [CHUNKS]
 // [SEED].  The folder must not hold a database yet.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <sys/stat.h>
 
 #include "leveldb/zlib_compressor.h"
 #include "tools/world_writer.h"

@@ -52,10 +52,12 @@ int main(int argc, char** argv) {
 
   const std::string rule(85, '#');
   WriteConsole(out, "\n", rule);
-  WriteConsole(out, "Please enter the value, in bytes(B), for the allowed "
-                    "Quorvale data per chunk.");
-  WriteConsole(out, "The default amount is 1000 Bytes -> Chunks with any more "
-                    "than 1KB of Quorvale data will have the data deleted.");
+  WriteConsole(out,
+               "Please enter the value, in bytes(B), for the allowed "
+               "Quorvale data per chunk.");
+  WriteConsole(out,
+               "The default amount is 1000 Bytes -> Chunks with any more "
+               "than 1KB of Quorvale data will have the data deleted.");
   WriteConsole(out, "You can choose a 0 Bytes amount to remove all data.");
   WriteConsole(out, rule);
   WriteConsole(out, "Data Limit (B): ");

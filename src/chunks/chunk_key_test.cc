@@ -93,9 +93,8 @@ TEST(ChunkKeyTest, OrderByXThenZSigned) {
   EXPECT_FALSE(ChunkKeyLess(ChunkKey(2, 2, 1, 51), ChunkKey(2, 2, 0, 51)));
 
   // Bytewise order of the database, sorted into chunk order.
-  std::vector<std::string> keys = {ChunkKey(5, 0, 0, 51),
-                                   ChunkKey(5, -1, 0, 51),
-                                   ChunkKey(-2, 7, 0, 51)};
+  std::vector<std::string> keys = {
+      ChunkKey(5, 0, 0, 51), ChunkKey(5, -1, 0, 51), ChunkKey(-2, 7, 0, 51)};
   std::sort(keys.begin(), keys.end(),
             [](const std::string& a, const std::string& b) {
               return ChunkKeyLess(a, b);

@@ -13,9 +13,8 @@ void WriteOverLimitLine(Output& out, int32_t x, int32_t z, float size_kb,
 
 void WriteWithinLimitLine(Output& out, int32_t x, int32_t z, float size_kb,
                           float limit_kb) {
-  WriteBoth(out, "   |- Chunk [", x, ",", z, "] within Data Limit [",
-            std::dec, std::setprecision(1), size_kb, "kB / ", std::dec,
-            limit_kb, "KB]");
+  WriteBoth(out, "   |- Chunk [", x, ",", z, "] within Data Limit [", std::dec,
+            std::setprecision(1), size_kb, "kB / ", std::dec, limit_kb, "KB]");
 }
 
 void WriteDeletionLine(Output& out, const char* dimension, int32_t x,

@@ -40,8 +40,11 @@ TEST(RecordLinesTest, OverLimitValues) {
     float kb;
     const char* text;
   };
-  const Case cases[] = {{1.5f, "1.5"}, {12.3f, "12.3"}, {0.999f, "1.0"},
-                        {0.0f, "0.0"}, {8.342f, "8.3"}};
+  const Case cases[] = {{1.5f, "1.5"},
+                        {12.3f, "12.3"},
+                        {0.999f, "1.0"},
+                        {0.0f, "0.0"},
+                        {8.342f, "8.3"}};
   for (const Case& c : cases) {
     Streams s;
     WriteOverLimitLine(s.out, 0, 0, c.kb, 1.0f);

@@ -75,8 +75,8 @@ bool ScanMarkAndPurge(WorldDatabase& world, float data_limit, Output& out,
   const leveldb::Status status =
       Scan(world.iterator(), data_limit, out, counters, marked_keys);
   if (!status.ok()) {
-    WriteBoth(out, "   |- ERROR: World database read failed: ",
-              status.ToString());
+    WriteBoth(out,
+              "   |- ERROR: World database read failed: ", status.ToString());
     return false;
   }
   return Purge(world, out, counters, marked_keys);

@@ -30,9 +30,9 @@ std::string BlockType(unsigned char type) {
 
 }  // namespace
 
-Status DecompressBlock(const Options& table_options,
-                       const ReadOptions& options, unsigned char type,
-                       const char* data, size_t n, BlockContents* result) {
+Status DecompressBlock(const Options& table_options, const ReadOptions& options,
+                       unsigned char type, const char* data, size_t n,
+                       BlockContents* result) {
   const Compressor* compressor = FindCompressor(table_options, type);
   if (compressor == nullptr) {
     return Status::Corruption("no compressor for block", BlockType(type));

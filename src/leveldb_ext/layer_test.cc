@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
-#include <cstring>
 #include <random>
-
-#include <zlib.h>
 
 #include "leveldb/db.h"
 #include "leveldb/decompress_allocator.h"
@@ -27,17 +26,17 @@ TEST(CompressorTest, RoundTrips) {
   ZlibCompressorRaw raw;
   ZlibCompressor zlib;
   const std::string inputs[] = {
-      "",
-      "a small block of text, a small block of text",
+      "", "a small block of text, a small block of text",
       std::string(6 << 20, 'v') + "end",  // one value of several MiB
       RandomBytes(100000, 1),             // incompressible
   };
-  for (const Compressor* c : {static_cast<Compressor*>(&raw),
-                              static_cast<Compressor*>(&zlib)}) {
+  for (const Compressor* c :
+       {static_cast<Compressor*>(&raw), static_cast<Compressor*>(&zlib)}) {
     for (const std::string& input : inputs) {
       std::string compressed, decoded = "left over";
       c->compressImpl(input.data(), input.size(), &compressed);
-      ASSERT_TRUE(c->decompress(compressed.data(), compressed.size(), &decoded));
+      ASSERT_TRUE(
+          c->decompress(compressed.data(), compressed.size(), &decoded));
       EXPECT_TRUE(decoded == input) << int(c->id()) << " " << input.size();
     }
   }
@@ -49,8 +48,8 @@ TEST(CompressorTest, RejectsDamagedStreams) {
   ZlibCompressorRaw raw;
   ZlibCompressor zlib;
   const std::string input = RandomBytes(5000, 2) + std::string(5000, 'x');
-  for (const Compressor* c : {static_cast<Compressor*>(&raw),
-                              static_cast<Compressor*>(&zlib)}) {
+  for (const Compressor* c :
+       {static_cast<Compressor*>(&raw), static_cast<Compressor*>(&zlib)}) {
     std::string compressed, out;
     c->compressImpl(input.data(), input.size(), &compressed);
     const std::string truncated = compressed.substr(0, compressed.size() / 2);
@@ -70,8 +69,8 @@ TEST(CompressorTest, RejectsDamagedStreams) {
 TEST(CompressorTest, RefusesBlocksOverOneGiB) {
   // A stream of zeros just over the bound, made piecewise.
   z_stream stream = {};
-  ASSERT_EQ(Z_OK, deflateInit2(&stream, 1, Z_DEFLATED, -15, 8,
-                               Z_DEFAULT_STRATEGY));
+  ASSERT_EQ(Z_OK,
+            deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY));
   const std::string zeros(1 << 20, '\0');
   std::string compressed;
   char out[1 << 16];
@@ -136,8 +135,8 @@ TEST(DecompressBlockTest, DecodesThroughTheTableAndReportsCorruption) {
   EXPECT_TRUE(unknown.IsCorruption());
   EXPECT_NE(std::string::npos, unknown.ToString().find("block type 9"));
 
-  Status damaged = DecompressBlock(options, read_options, 4, "\xff\xfe", 2,
-                                   &contents);
+  Status damaged =
+      DecompressBlock(options, read_options, 4, "\xff\xfe", 2, &contents);
   EXPECT_TRUE(damaged.IsCorruption());
   EXPECT_NE(std::string::npos, damaged.ToString().find("block type 4"));
 }
@@ -151,7 +150,8 @@ void AddTable(const std::string& path, Compressor* codec, char prefix) {
   DB* db = nullptr;
   ASSERT_TRUE(DB::Open(options, path, &db).ok());
   for (int i = 0; i < 2000; ++i) {
-    ASSERT_TRUE(db->Put(WriteOptions(), std::string(1, prefix) + std::to_string(i),
+    ASSERT_TRUE(db->Put(WriteOptions(),
+                        std::string(1, prefix) + std::to_string(i),
                         std::string(200, prefix))
                     .ok());
   }
@@ -212,7 +212,10 @@ TEST(FixtureWorldsTest, GameWorldsReadCompletely) {
   const Case cases[] = {
       {"game-1.21.72-example2",
        1141,
-       {{"-2,3", 8342}, {"5,2", 2438}, {"-6,0", 764}, {"5,1", 638},
+       {{"-2,3", 8342},
+        {"5,2", 2438},
+        {"-6,0", 764},
+        {"5,1", 638},
         {"0,0", 348}}},
       {"game-1.19.70-example3", 376, {{"-3,-5", 806}, {"-5,-1", 550}}},
       {"game-1.18.30-no-ticks", 10597, {}},

@@ -1,9 +1,9 @@
 #include "leveldb/zlib_compressor.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <climits>
-
-#include <zlib.h>
 
 namespace leveldb {
 
@@ -42,7 +42,8 @@ bool ZlibCompressorBase::decompress(const char* input, size_t length,
 
   // Raw deflate records no decoded size: start from a guess, reuse what
   // the buffer already has, and double until the stream ends.
-  size_t size = std::max(output->capacity(), std::max<size_t>(4 * length, 4096));
+  size_t size =
+      std::max(output->capacity(), std::max<size_t>(4 * length, 4096));
   output->resize(std::min(size, kMaxDecompressedBlockSize));
   size_t produced = 0;
   bool ok = false;

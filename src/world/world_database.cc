@@ -34,8 +34,7 @@ bool WorldDatabase::Open(const std::string& db_path, Output& out) {
   WriteBoth(out, "4. Setting LevelDB options...");
   options_ = std::make_unique<WorldOptions>();
   WriteBoth(out, "5. Loading ", db_path, "...");
-  leveldb::Status status =
-      leveldb::DB::Open(options_->options, db_path, &db_);
+  leveldb::Status status = leveldb::DB::Open(options_->options, db_path, &db_);
   if (!status.ok()) {
     WriteBoth(out, "Opening ", db_path, " failed.");
     return false;
