@@ -59,10 +59,11 @@ class EndToEndTest : public ::testing::Test {
   }
 
   // From the world check to the data limit's echo.
+  // has_name: levelname.txt yielded a line.
   static void Prompts(Transcript* t, const std::string& name,
-                      const std::string& limit) {
+                      const std::string& limit, bool has_name = true) {
     t->Console("   |- World Exists!");
-    t->Both("   |- World Name: " + name);
+    if (has_name) t->Both("   |- World Name: " + name);
     t->Console("").Console(kPromptRule);
     t->Console(
         "Please enter the value, in bytes(B), for the allowed Quorvale data "
@@ -261,21 +262,8 @@ TEST_F(EndToEndTest, EmptyWorld) {
   MakeWorld({{"BiomeData", "b"}, {"map_12343", std::string(5000, 'm')}}, "");
   const ToolRun run = Run("0\ny\n");
   Transcript t = Opening(run, "w");
-  // An empty levelname.txt gives no name line.
-  t.Console("   |- World Exists!");
-  t.Console("").Console(kPromptRule);
-  t.Console(
-      "Please enter the value, in bytes(B), for the allowed Quorvale "
-      "data per chunk.");
-  t.Console(
-      "The default amount is 1000 Bytes -> Chunks with any more than "
-      "1KB of Quorvale data will have the data deleted.");
-  t.Console("You can choose a 0 Bytes amount to remove all data.");
-  t.Console(kPromptRule).Console("Data Limit (B): ");
-  t.Both("Data Limit set to: 0 bytes");
-  t.Console("").Console(
-      "Are you sure you wish to delete all Quorvale data "
-      "from  world? Y or N");
+  // An empty levelname.txt gives no name line, and an empty name.
+  Prompts(&t, "", "0", false);
   Confirmed(&t, "w/db");
   t.Both("10. Quorvale Data Deleted");
   // Both names have chunk-key lengths: counted, never Quorvale records.
