@@ -149,7 +149,8 @@ std::vector<WorldRecord> TicksWorld() {
 
 TEST_F(EndToEndTest, WorldNotFound) {
   fs::create_directories(cwd_ + "/w/db");  // a database without levelname.txt
-  const ToolRun run = Run("1000\ny\n");
+  // Arguments after the first are ignored.
+  const ToolRun run = Run("1000\ny\n", {"w", "other"});
   Transcript t = Opening(run, "w");
   t.Both("   |- ERROR: World Not Found");
   ExpectTranscript(t, run);
