@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -494,6 +495,83 @@ TEST_F(EndToEndTest, FixtureWorldsArePurgedAsPredicted) {
     ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &after).ok());
     EXPECT_TRUE(expected == after) << c.world;
   }
+}
+
+// Whatever arrives on standard input, the run ends on its own with its exit
+// code and no standard error, and the world changes only when confirmed.
+TEST_F(EndToEndTest, HostileInputEndsCleanly) {
+  MakeWorld(TicksWorld());
+  const auto before = Dump();
+  auto purged = before;
+  purged.erase(ChunkKey(2, 5, 0, kPendingTicks));
+  purged.erase(ChunkKey(12, -3, 0, kPendingTicks));
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string limit_echo;
+    bool confirmed;
+  };
+  const Case cases[] = {
+      {"binary limit", std::string("\x01\xff\0 12\ny\n", 9), "1000", false},
+      {"NUL after y", "1000\n" + std::string("y\0\n", 3), "1000", false},
+      {"NUL before y", std::string("\0y\n", 3), "1000", false},
+      {"1 MB of digits", std::string(1 << 20, '7') + "\ny\n", "1000", true},
+      {"1 MB answer", "1000\n" + std::string(1 << 20, 'y'), "1000", false},
+      {"end after limit", "1000", "1000", false},
+      {"below int32", "-2147483649\nn\n", "1000", false},
+      {"int32 minimum", "-2147483648\nn\n", "-2.14748e+09", false},
+  };
+  for (const Case& c : cases) {
+    TempDir copy;
+    CopyTree(cwd_ + "/w", copy.path() + "/w");
+    const ToolRun run = RunTool(copy.path(), {"w"}, c.input);
+    EXPECT_EQ(0, run.exit_code) << c.name;
+    EXPECT_EQ(std::string::npos, run.console.find("[stderr]")) << c.name;
+    EXPECT_NE(
+        std::string::npos,
+        run.console.find("\nData Limit set to: " + c.limit_echo + " bytes\n"))
+        << c.name;
+    const std::string ending =
+        c.confirmed ? "Time taken: 0.00s\n" : "Process Aborted.\nDone.\n";
+    EXPECT_EQ(ending,
+              run.console.substr(run.console.size() -
+                                 std::min(run.console.size(), ending.size())))
+        << c.name;
+    std::map<std::string, std::string> after;
+    ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &after).ok());
+    EXPECT_TRUE((c.confirmed ? purged : before) == after) << c.name;
+  }
+}
+
+// World paths are used exactly as typed: spaces, non-ASCII letters and a
+// trailing slash included.
+TEST_F(EndToEndTest, WorldPathsAsTyped) {
+  MakeWorld(TicksWorld(), "Wörld\n");
+  fs::rename(cwd_ + "/w", cwd_ + "/my wörld");
+  const ToolRun run = Run("99999 n", {"my wörld/"});
+  Transcript t = Opening(run, "my wörld/");
+  Prompts(&t, "Wörld", "99999");
+  t.Both("Process Aborted.").Console("Done.");
+  ExpectTranscript(t, run);
+}
+
+TEST_F(EndToEndTest, OddWorldFiles) {
+  // levelname.txt that is a folder: the world is there, without a name.
+  MakeWorld(TicksWorld());
+  fs::remove(cwd_ + "/w/levelname.txt");
+  fs::create_directory(cwd_ + "/w/levelname.txt");
+  ToolRun run = Run("1000 y");
+  EXPECT_EQ(0, run.exit_code);
+  EXPECT_EQ(std::string::npos, run.console.find("World Name"));
+  EXPECT_NE(std::string::npos, run.console.find("10. Quorvale Data Deleted"));
+
+  // A db that is a regular file does not open.
+  fs::remove_all(cwd_ + "/w/db");
+  std::ofstream(cwd_ + "/w/db") << "not a database";
+  run = Run("1000 y");
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
+  EXPECT_EQ("not a database", ReadFile(cwd_ + "/w/db"));
 }
 
 }  // namespace
