@@ -2,17 +2,20 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "leveldb/db.h"
 #include "world/world_database.h"
@@ -69,6 +72,28 @@ leveldb::Status DumpDatabase(const std::string& db_path,
   return s;
 }
 
+std::string ListingDifference(const std::map<std::string, std::string>& before,
+                              const std::map<std::string, std::string>& after,
+                              const std::vector<std::string>& deleted) {
+  auto expected = before;
+  for (const std::string& key : deleted) expected.erase(key);
+  std::ostringstream report;
+  for (const auto& [key, value] : expected) {
+    auto it = after.find(key);
+    if (it == after.end()) {
+      report << "lost " << ::testing::PrintToString(key) << "\n";
+    } else if (it->second != value) {
+      report << "changed " << ::testing::PrintToString(key) << "\n";
+    }
+  }
+  for (const auto& [key, value] : after) {
+    if (expected.count(key) == 0) {
+      report << "unexpected " << ::testing::PrintToString(key) << "\n";
+    }
+  }
+  return report.str();
+}
+
 namespace {
 
 std::string ReadAll(int fd) {
@@ -109,17 +134,29 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
       limit.rlim_cur = limit.rlim_max = settings.file_size_limit;
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    std::vector<std::string> words;
+    if (!settings.as_user.empty()) {
+      words = {"/usr/sbin/runuser", "-u", settings.as_user, "--"};
+    }
+    words.push_back(QUORVALES_BINARY);
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    std::string binary = QUORVALES_BINARY;
-    argv.push_back(&binary[0]);
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(&a[0]);
+    for (std::string& w : words) argv.push_back(&w[0]);
     argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(pipe_fds[1]);
+  std::thread killer;
+  if (settings.kill_after_us > 0) {
+    killer = std::thread([pid, &settings] {
+      std::this_thread::sleep_for(
+          std::chrono::microseconds(settings.kill_after_us));
+      kill(pid, SIGKILL);
+    });
+  }
   run.console = ReadAll(pipe_fds[0]);
+  if (killer.joinable()) killer.join();
   close(pipe_fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);

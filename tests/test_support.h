@@ -37,6 +37,12 @@ std::string ReadFile(const std::string& path);
 leveldb::Status DumpDatabase(const std::string& db_path,
                              std::map<std::string, std::string>* out);
 
+// What two listings of one database differ in; empty when after is before
+// without exactly the deleted keys, every other value unchanged.
+std::string ListingDifference(const std::map<std::string, std::string>& before,
+                              const std::map<std::string, std::string>& after,
+                              const std::vector<std::string>& deleted);
+
 struct ToolRun {
   int exit_code = -1;
   std::string console;
@@ -51,6 +57,10 @@ struct RunSettings {
   // A file-size limit in bytes for the process (0: none), with SIGXFSZ
   // ignored, so that writes beyond it fail.
   long file_size_limit = 0;
+  // Run as this user through runuser (the caller must be root).
+  std::string as_user;
+  // Kill the process with SIGKILL after this many microseconds (0: never).
+  long kill_after_us = 0;
 };
 
 // Runs the real binary in working folder cwd with the given arguments and
