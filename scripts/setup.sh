@@ -17,7 +17,7 @@ debian_patches=(0120-external_testing.patch 1001-fix_bloom_test.patch
   re-enable-rtti.patch)
 
 packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libgtest-dev
-  libgmock-dev libbenchmark-dev)
+  libgmock-dev libbenchmark-dev clang libclang-rt-dev)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

@@ -1,9 +1,38 @@
 #!/usr/bin/env bash
-# Sets up, builds, and runs every test: the project's own and LevelDB's.
+# Sets up, builds, and runs every test: the project's own and LevelDB's
+# suite, then the project's tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzzer for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+fuzz_seconds=${QUORVALES_FUZZ_SECONDS:-60}
 bash "$root/scripts/setup.sh"
+
+echo "== build and test"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j"$(nproc)"
-cd "$root/build"
-ctest -j"$(nproc)" --output-on-failure --timeout 900
+cmake --build "$root/build" -j"$jobs"
+(cd "$root/build" && ctest -j"$jobs" --output-on-failure --timeout 900)
+
+echo "== build and test under ASan and UBSan"
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUORVALES_SANITIZE=ON -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
+cmake --build "$root/build-asan" -j"$jobs"
+(cd "$root/build-asan" && ctest -j"$jobs" --output-on-failure --timeout 900)
+
+echo "== fuzz, ${fuzz_seconds} s each"
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVALES_FUZZ=ON -DQUORVALES_TESTS=OFF \
+  -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
+cmake --build "$root/build-fuzz" -j"$jobs" --target block_decode_fuzzer \
+  chunk_key_fuzzer
+for fuzzer in block_decode chunk_key; do
+  # New inputs go to a scratch folder; the committed corpus stays as it is.
+  scratch=$(mktemp -d)
+  "$root/build-fuzz/${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" \
+    -print_final_stats=1 "$scratch" "$root/fuzz/corpus/$fuzzer" 2>&1 |
+    tail -n 3
+  rc=${PIPESTATUS[0]}
+  rm -rf "$scratch"
+  [ "$rc" -eq 0 ] || { echo "fuzzer $fuzzer failed"; exit 1; }
+done
+echo "all tests passed"

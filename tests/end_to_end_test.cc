@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
-#include <regex>
 
 #include "leveldb/zlib_compressor.h"
 #include "tests/test_support.h"
@@ -105,13 +105,24 @@ class EndToEndTest : public ::testing::Test {
     t->Both("Closing Database...").Both("Done").Both("Time taken: " + time);
   }
 
+  // The log name the console shows: "quorvaleLog YYYY-MM-DD HH-MM-SS.txt".
   static std::string LogName(const ToolRun& run) {
-    static const std::regex line(
-        "Outputting Log to: (quorvaleLog \\d{4}-\\d\\d-\\d\\d "
-        "\\d\\d-\\d\\d-\\d\\d\\.txt)\n");
-    std::smatch match;
-    EXPECT_TRUE(std::regex_search(run.console, match, line)) << run.console;
-    return match.size() > 1 ? match[1].str() : std::string();
+    const std::string label = "\nOutputting Log to: ";
+    const size_t at = run.console.find(label);
+    EXPECT_NE(std::string::npos, at) << run.console;
+    if (at == std::string::npos) return "";
+    const size_t from = at + label.size();
+    const std::string name =
+        run.console.substr(from, run.console.find('\n', from) - from);
+    const std::string shape = "quorvaleLog 0000-00-00 00-00-00.txt";
+    bool shaped = name.size() == shape.size();
+    for (size_t k = 0; shaped && k < shape.size(); ++k) {
+      shaped = shape[k] == '0'
+                   ? std::isdigit(static_cast<unsigned char>(name[k])) != 0
+                   : shape[k] == name[k];
+    }
+    EXPECT_TRUE(shaped) << name;
+    return name;
   }
 
   // "quorvaleLog 2026-03-05 07-04-09.txt" -> "2026-03-05-07:04:09".
