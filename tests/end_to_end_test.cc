@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -583,6 +584,75 @@ TEST_F(EndToEndTest, OddWorldFiles) {
   EXPECT_EQ(1, run.exit_code);
   EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
   EXPECT_EQ("not a database", ReadFile(cwd_ + "/w/db"));
+}
+
+TEST_F(EndToEndTest, OddLevelNames) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string world_name;
+  };
+  const Case cases[] = {
+      {"huge", "Big\n" + std::string(100 << 20, 'b'), "Big"},
+      {"binary", std::string("\x01\xff\0z\r\nrest", 10),
+       std::string("\x01\xff\0z", 4)},
+  };
+  MakeWorld(TicksWorld());
+  for (const Case& c : cases) {
+    std::ofstream(cwd_ + "/w/levelname.txt", std::ios::binary) << c.content;
+    const ToolRun run = Run("1000 n");
+    Transcript t = Opening(run, "w");
+    Prompts(&t, c.world_name, "1000");
+    t.Both("Process Aborted.").Console("Done.");
+    ExpectTranscript(t, run);
+  }
+}
+
+// Keys of every length from 0 to 64 with random bytes, and a 20 MB tick
+// record: exactly the tick records over the limit go.
+TEST_F(EndToEndTest, RandomKeysAndHugeValues) {
+  std::mt19937_64 rng(11);
+  std::vector<WorldRecord> records;
+  for (size_t length = 0; length <= 64; ++length) {
+    for (int copy = 0; copy < 4; ++copy) {
+      std::string key(length, '\0');
+      for (char& c : key) c = static_cast<char>(rng());
+      // Half of the chunk-length keys get small coordinates and tag 51.
+      if ((length == 9 || length == 10 || length == 13 || length == 14) &&
+          copy % 2 == 0) {
+        key[2] = key[3] = key[6] = key[7] = '\0';
+        key[length > 12 ? 12 : 8] = 51;
+      }
+      records.push_back({key, std::string(rng() % 3000, 'v')});
+    }
+  }
+  records.push_back(
+      {ChunkKey(-9, 9, 0, kPendingTicks), std::string(20 << 20, 'h')});
+  records.push_back({ChunkKey(-9, 10, 0, kPendingTicks), ""});
+  MakeWorld(records);
+  const auto before = Dump();
+  std::vector<std::string> marked;
+  for (const auto& [key, value] : before) {
+    const size_t n = key.size();
+    if (n != 9 && n != 10 && n != 13 && n != 14) continue;
+    int32_t x, z;
+    std::memcpy(&x, key.data(), 4);
+    std::memcpy(&z, key.data() + 4, 4);
+    const bool near = std::abs(static_cast<int64_t>(x)) < (1 << 24) &&
+                      std::abs(static_cast<int64_t>(z)) < (1 << 24);
+    if (near && key[n > 12 ? 12 : 8] == 51 && value.size() > 1000) {
+      marked.push_back(key);
+    }
+  }
+  ASSERT_GT(marked.size(), 4u);
+  const ToolRun run = Run("1000\ny\n");
+  EXPECT_EQ(0, run.exit_code);
+  EXPECT_NE(std::string::npos,
+            run.console.find("] over Data Limit [20971.5kB / 1.0KB] - Marked"));
+  EXPECT_NE(std::string::npos,
+            run.console.find("8. Marked " + std::to_string(marked.size()) +
+                             " containing"));
+  EXPECT_EQ("", ListingDifference(before, Dump(), marked));
 }
 
 }  // namespace
