@@ -1,12 +1,14 @@
 // Arbitrary bytes as a compressed block: the first byte picks the block
 // type, the rest is the block.  Decoding must fail cleanly or succeed, and
-// both codecs must agree with the table's dispatch.
+// both codecs must agree with the table's dispatch and with zlib's own
+// decoder.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "leveldb/decompress_allocator.h"
+#include "leveldb_ext/inflate.h"
 #include "leveldb/options.h"
 #include "leveldb/zlib_compressor.h"
 #include "table/format.h"
@@ -34,6 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool direct_ok =
       codec != nullptr && codec->decompress(block, n, &direct);
   if (s.ok() != direct_ok) __builtin_trap();
+  if (codec != nullptr) {
+    std::string by_zlib;
+    const bool zlib_ok = leveldb::InflateWithZlib(
+        codec == &raw ? leveldb::DeflateFormat::kRaw
+                      : leveldb::DeflateFormat::kZlib,
+        block, n, &by_zlib);
+    if (zlib_ok != direct_ok || (zlib_ok && by_zlib != direct)) {
+      __builtin_trap();
+    }
+  }
   if (s.ok()) {
     if (contents.data.ToString() != direct) __builtin_trap();
     delete[] contents.data.data();

@@ -16,7 +16,7 @@ patch_file="$root/src/leveldb_ext/leveldb-1.23.patch"
 debian_patches=(0120-external_testing.patch 1001-fix_bloom_test.patch
   re-enable-rtti.patch)
 
-packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libgtest-dev
+packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libdeflate-dev libgtest-dev
   libgmock-dev libbenchmark-dev clang libclang-rt-dev)
 
 sudo_cmd=()

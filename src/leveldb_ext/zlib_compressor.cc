@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "inflate.h"
+
 namespace leveldb {
 
 ZlibCompressorBase::ZlibCompressorBase(uint8_t id, int level, bool raw)
@@ -32,11 +34,14 @@ void ZlibCompressorBase::compressImpl(const char* input, size_t length,
   deflateEnd(&stream);
 }
 
-bool ZlibCompressorBase::decompress(const char* input, size_t length,
-                                    std::string* output) const {
-  if (length > UINT_MAX) return false;
+bool InflateWithZlib(DeflateFormat format, const char* input, size_t length,
+                     std::string* output) {
   z_stream stream = {};
-  if (inflateInit2(&stream, WindowBits()) != Z_OK) return false;
+  if (length > UINT_MAX ||
+      inflateInit2(&stream, format == DeflateFormat::kRaw ? -15 : 15) != Z_OK) {
+    output->clear();
+    return false;
+  }
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
   stream.avail_in = static_cast<uInt>(length);
 
@@ -66,6 +71,17 @@ bool ZlibCompressorBase::decompress(const char* input, size_t length,
   inflateEnd(&stream);
   output->resize(ok ? produced : 0);
   return ok;
+}
+
+bool ZlibCompressorBase::decompress(const char* input, size_t length,
+                                    std::string* output) const {
+  const DeflateFormat format =
+      raw_ ? DeflateFormat::kRaw : DeflateFormat::kZlib;
+#if QUORVALES_HAVE_LIBDEFLATE
+  return InflateWithLibdeflate(format, input, length, output);
+#else
+  return InflateWithZlib(format, input, length, output);
+#endif
 }
 
 }  // namespace leveldb

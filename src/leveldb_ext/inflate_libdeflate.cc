@@ -1,0 +1,66 @@
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "inflate.h"
+#include "leveldb/compressor.h"
+
+namespace leveldb {
+
+namespace {
+
+struct DecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const {
+    libdeflate_free_decompressor(d);
+  }
+};
+
+// A libdeflate decompressor may serve one thread at a time; LevelDB reads
+// tables from the caller's thread and from its compaction thread.
+libdeflate_decompressor* ThreadDecompressor() {
+  thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter>
+      decompressor(libdeflate_alloc_decompressor());
+  return decompressor.get();
+}
+
+}  // namespace
+
+bool InflateWithLibdeflate(DeflateFormat format, const char* input,
+                           size_t length, std::string* output) {
+  libdeflate_decompressor* decompressor = ThreadDecompressor();
+  if (decompressor == nullptr)
+    return InflateWithZlib(format, input, length, output);
+
+  // libdeflate decodes in one call into a buffer that must be large
+  // enough, so a short buffer means starting over at twice the size.  The
+  // pooled buffer's capacity is usually right after the first block.
+  size_t size =
+      std::max(output->capacity(), std::max<size_t>(8 * length, 4096));
+  size = std::min(size, kMaxDecompressedBlockSize);
+  for (;;) {
+    output->resize(size);
+    size_t consumed = 0;
+    size_t produced = 0;
+    const libdeflate_result rc =
+        format == DeflateFormat::kRaw
+            ? libdeflate_deflate_decompress_ex(decompressor, input, length,
+                                               &(*output)[0], size, &consumed,
+                                               &produced)
+            : libdeflate_zlib_decompress_ex(decompressor, input, length,
+                                            &(*output)[0], size, &consumed,
+                                            &produced);
+    if (rc == LIBDEFLATE_SUCCESS && consumed == length) {
+      output->resize(produced);
+      return true;
+    }
+    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE ||
+        size >= kMaxDecompressedBlockSize) {
+      output->clear();
+      return false;
+    }
+    size = std::min(size * 2, kMaxDecompressedBlockSize);
+  }
+}
+
+}  // namespace leveldb
