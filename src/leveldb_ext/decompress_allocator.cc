@@ -15,7 +15,8 @@ std::string DecompressAllocator::get() {
 }
 
 void DecompressAllocator::release(std::string&& buffer) {
-  buffer.clear();
+  // The buffer keeps its size: the next decoder overwrites the bytes, and
+  // growing it back to that size would zero them all again first.
   std::lock_guard<std::mutex> lock(mutex_);
   if (pool_.size() < kMaxPooled) pool_.push_back(std::move(buffer));
 }

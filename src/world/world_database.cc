@@ -1,5 +1,7 @@
 #include "world/world_database.h"
 
+#include "world/scan_tuning.h"
+
 namespace quorvales {
 
 WorldOptions::WorldOptions()
@@ -32,6 +34,7 @@ WorldDatabase::~WorldDatabase() {
 
 bool WorldDatabase::Open(const std::string& db_path, Output& out) {
   WriteBoth(out, "4. Setting LevelDB options...");
+  TuneForOneScan();
   options_ = std::make_unique<WorldOptions>();
   WriteBoth(out, "5. Loading ", db_path, "...");
   leveldb::Status status = leveldb::DB::Open(options_->options, db_path, &db_);

@@ -23,8 +23,8 @@ class LEVELDB_EXPORT DecompressAllocator {
 
   virtual ~DecompressAllocator();
 
-  // An empty buffer, with the capacity of an earlier one where the pool
-  // holds one.
+  // A buffer to decode into: an earlier one, with its capacity, its size
+  // and stale bytes, where the pool holds one, else an empty one.
   virtual std::string get();
 
   // Returns a buffer to the pool.  Buffers beyond the pool's bound are
