@@ -5,12 +5,13 @@
 #else
 #include "util/env_posix_test_helper.h"
 #endif
+#include <cstdint>
+#include <cstdlib>  // also defines __GLIBC__ where it applies
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #include <sys/mman.h>
-
-#include <cstdint>
-#include <cstdlib>
+#include <unistd.h>
 #endif
 
 namespace quorvales {
@@ -34,6 +35,13 @@ void ReadTablesWithoutMapping() {
   (void)done;
 }
 
+#ifdef __GLIBC__
+void* PageStart(void* p) {
+  const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  return reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(p) / page * page);
+}
+#endif
+
 // Each decoded block, about 160 KiB, is above glibc's first threshold for
 // serving an allocation with its own mapping, so every block the cache
 // takes in would come in fresh, faulting pages and be unmapped when the
@@ -42,23 +50,18 @@ void ReadTablesWithoutMapping() {
 // of the one evicted before it.
 void KeepBlocksInTheHeap() {
 #ifdef __GLIBC__
-  constexpr size_t kPiece = 24 << 20;  // two make the cache and some room
+  constexpr size_t kPiece = 24 << 20;  // two hold the cache and some room
   mallopt(M_TRIM_THRESHOLD, 4 * kPiece);
-#ifdef MADV_HUGEPAGE
-  // Filling the cache touches 40 MiB of new memory, and a page fault per
-  // 4 KiB is a large part of a small world's run.  The heap grows once by
-  // that much, and the kernel is asked to back the range with huge pages
-  // before anything touches it; the pieces then go back to the heap, which
-  // keeps them, for the blocks to use.
+#ifdef MADV_POPULATE_WRITE
+  // Filling the cache touches 40 MiB of new memory, and taking a page
+  // fault for every 4 KiB of it is a large part of a small world's run.
+  // The heap grows once by that much and the kernel fills in the pages in
+  // one call; the pieces then go back to the heap, which keeps them.
   mallopt(M_MMAP_THRESHOLD, 2 * kPiece);
   void* pieces[2] = {std::malloc(kPiece), std::malloc(kPiece)};
-  if (pieces[0] != nullptr && pieces[1] != nullptr && pieces[0] < pieces[1]) {
-    constexpr uintptr_t kHuge = 2 << 20;
-    const auto first = reinterpret_cast<uintptr_t>(pieces[0]);
-    const auto last = reinterpret_cast<uintptr_t>(pieces[1]) + kPiece;
-    const uintptr_t begin = (first + kHuge - 1) / kHuge * kHuge;
-    const uintptr_t end = last / kHuge * kHuge;
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  for (void* piece : pieces) {
+    if (piece != nullptr)
+      madvise(PageStart(piece), kPiece, MADV_POPULATE_WRITE);
   }
   std::free(pieces[1]);
   std::free(pieces[0]);
