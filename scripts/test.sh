@@ -26,13 +26,20 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" \
 cmake --build "$root/build-fuzz" -j"$jobs" --target block_decode_fuzzer \
   chunk_key_fuzzer
 for fuzzer in block_decode chunk_key; do
-  # New inputs go to a scratch folder; the committed corpus stays as it is.
+  # New inputs and any crash go to a scratch folder; the committed corpus
+  # stays as it is.  The end of the log is shown when the fuzzer fails.
   scratch=$(mktemp -d)
+  mkdir "$scratch/corpus"
+  rc=0
   "$root/build-fuzz/${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" \
-    -print_final_stats=1 "$scratch" "$root/fuzz/corpus/$fuzzer" 2>&1 |
-    tail -n 3
-  rc=${PIPESTATUS[0]}
+    -print_final_stats=1 -artifact_prefix="$scratch/" "$scratch/corpus" \
+    "$root/fuzz/corpus/$fuzzer" >"$scratch/log" 2>&1 || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    tail -n 60 "$scratch/log"
+    echo "fuzzer $fuzzer failed"
+    exit 1
+  fi
+  tail -n 3 "$scratch/log"
   rm -rf "$scratch"
-  [ "$rc" -eq 0 ] || { echo "fuzzer $fuzzer failed"; exit 1; }
 done
 echo "suites: 4 passed, 0 failed"
