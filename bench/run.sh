@@ -5,12 +5,12 @@
 #   floor    every block of every table inflated by zlib, nothing else;
 #   tool     a confirmed run with limit 1000 on a fresh copy of the world,
 #            once decoding with zlib and once with libdeflate.
-# Each is run QUORVALES_BENCH_RUNS times (3) and the median reported.  The
+# Each is run QUORVALES_BENCH_RUNS times (5) and the median reported.  The
 # files are in the page cache for every measure alike.
 # QUORVALES_BENCH_SIZES picks other sizes, in MB ("50 250 1000").
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-runs=${QUORVALES_BENCH_RUNS:-3}
+runs=${QUORVALES_BENCH_RUNS:-5}
 sizes=${QUORVALES_BENCH_SIZES:-50 250 1000}
 jobs=$(nproc)
 work="$root/build-bench/work"
@@ -71,6 +71,8 @@ run_tool() {  # binary, world
   rm -rf "$work"
   mkdir -p "$work"
   cp -r "$2" "$work/w"
+  # The copy's writeback would otherwise run during the measure.
+  sync
   (cd "$work" &&
     printf '1000\ny\n' | measure sh -c '"$0" w >out.txt' "$1")
   grep -q '^Chunks Deleted: [1-9]' "$work/out.txt" ||
