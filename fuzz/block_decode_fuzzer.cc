@@ -12,9 +12,9 @@
 #include <string>
 
 #include "leveldb/decompress_allocator.h"
-#include "leveldb_ext/inflate.h"
 #include "leveldb/options.h"
 #include "leveldb/zlib_compressor.h"
+#include "leveldb_ext/inflate.h"
 #include "table/format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (s.ok() != direct_ok) __builtin_trap();
   if (codec != nullptr) {
     std::string by_zlib;
-    const bool zlib_ok = leveldb::InflateWithZlib(
-        codec == &raw ? leveldb::DeflateFormat::kRaw
-                      : leveldb::DeflateFormat::kZlib,
-        block, n, &by_zlib);
+    const bool zlib_ok =
+        leveldb::InflateWithZlib(codec == &raw ? leveldb::DeflateFormat::kRaw
+                                               : leveldb::DeflateFormat::kZlib,
+                                 block, n, &by_zlib);
     if (zlib_ok && (!direct_ok || by_zlib != direct)) __builtin_trap();
   }
   if (s.ok()) {
