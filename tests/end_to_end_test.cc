@@ -12,6 +12,7 @@
 #include <random>
 
 #include "leveldb/zlib_compressor.h"
+#include "tests/golden.h"
 #include "tests/test_support.h"
 #include "tools/world_writer.h"
 
@@ -506,6 +507,43 @@ TEST_F(EndToEndTest, FixtureWorldsArePurgedAsPredicted) {
     std::map<std::string, std::string> after;
     ASSERT_TRUE(DumpDatabase(copy.path() + "/w/db", &after).ok());
     EXPECT_TRUE(expected == after) << c.world;
+  }
+}
+
+// The transcripts that the Windows build is held to as well.
+TEST_F(EndToEndTest, TranscriptsMatchTheGoldenFiles) {
+  const std::string fixtures = FixtureWorldsDir();
+  struct Case {
+    const char* name;
+    bool fixture_world;  // else a folder with levelname.txt only
+    const char* world_arg;
+    const char* input;
+    int exit_code;
+  };
+  const Case cases[] = {
+      {"completed", true, "w", "1000\ny\n", 0},
+      {"not_confirmed", true, "w", "1000\nn\n", 0},
+      {"world_not_found", false, "missing", "", 0},
+      {"open_failed", false, "w", "1000\ny\n", 1},
+  };
+  for (const Case& c : cases) {
+    TempDir run_dir;
+    if (c.fixture_world) {
+      if (fixtures.empty()) continue;
+      CopyTree(fixtures + "/game-1.21.72-example2", run_dir.path() + "/w");
+    } else {
+      fs::create_directory(run_dir.path() + "/w");
+      std::ofstream(run_dir.path() + "/w/levelname.txt") << "No Database\n";
+    }
+    const ToolRun run = RunTool(run_dir.path(), {c.world_arg}, c.input);
+    EXPECT_EQ(c.exit_code, run.exit_code) << c.name;
+    EXPECT_EQ(
+        ReadGolden(QUORVALES_GOLDEN_DIR, std::string(c.name) + ".console"),
+        MaskRunDetails(run.console))
+        << c.name;
+    EXPECT_EQ(ReadGolden(QUORVALES_GOLDEN_DIR, std::string(c.name) + ".log"),
+              MaskRunDetails(run.log))
+        << c.name;
   }
 }
 

@@ -55,23 +55,6 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-leveldb::Status DumpDatabase(const std::string& db_path,
-                             std::map<std::string, std::string>* out) {
-  WorldOptions world;
-  leveldb::DB* db = nullptr;
-  leveldb::Status s = leveldb::DB::Open(world.options, db_path, &db);
-  if (!s.ok()) return s;
-  world.read_options.verify_checksums = true;
-  std::unique_ptr<leveldb::Iterator> it(db->NewIterator(world.read_options));
-  for (it->SeekToFirst(); it->Valid(); it->Next()) {
-    (*out)[it->key().ToString()] = it->value().ToString();
-  }
-  s = it->status();
-  it.reset();
-  delete db;
-  return s;
-}
-
 std::string ListingDifference(const std::map<std::string, std::string>& before,
                               const std::map<std::string, std::string>& after,
                               const std::vector<std::string>& deleted) {

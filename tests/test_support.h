@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "leveldb/status.h"
+#include "tests/database_dump.h"
 
 namespace quorvales {
 
@@ -32,10 +33,6 @@ std::string FixtureWorldsDir();
 void CopyTree(const std::string& from, const std::string& to);
 
 std::string ReadFile(const std::string& path);
-
-// Every live key and its value, read with the tool's open options.
-leveldb::Status DumpDatabase(const std::string& db_path,
-                             std::map<std::string, std::string>* out);
 
 // What two listings of one database differ in; empty when after is before
 // without exactly the deleted keys, every other value unchanged.

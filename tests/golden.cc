@@ -1,0 +1,36 @@
+#include "tests/golden.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace quorvales {
+
+std::string MaskRunDetails(const std::string& transcript) {
+  static const char* const kVarying[] = {"Outputting Log to: quorvaleLog ",
+                                         "Quorvales Program Started - ",
+                                         "Time taken: "};
+  std::string masked = transcript;
+  size_t line = 0;
+  while (line < masked.size()) {
+    size_t end = masked.find('\n', line);
+    if (end == std::string::npos) end = masked.size();
+    for (const char* prefix : kVarying) {
+      if (masked.compare(line, std::string(prefix).size(), prefix) == 0) {
+        for (size_t i = line; i < end; ++i) {
+          if (masked[i] >= '0' && masked[i] <= '9') masked[i] = '#';
+        }
+      }
+    }
+    line = end + 1;
+  }
+  return masked;
+}
+
+std::string ReadGolden(const std::string& folder, const std::string& name) {
+  std::ifstream file(folder + "/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace quorvales
