@@ -2,6 +2,7 @@
 # Prepares a machine to build the project: installs Debian's packages,
 # fetches LevelDB 1.23 from Debian's source package, checks it, unpacks
 # and patches it into .deps/.  Re-running redoes only what is missing.
+# Arguments name further Debian packages to install.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,8 +17,8 @@ patch_file="$root/src/leveldb_ext/leveldb-1.23.patch"
 debian_patches=(0120-external_testing.patch 1001-fix_bloom_test.patch
   re-enable-rtti.patch)
 
-packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libdeflate-dev libgtest-dev
-  libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+packages=(g++ make cmake patch xz-utils dpkg-dev zlib1g-dev libdeflate-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -105,7 +106,7 @@ unpack_leveldb() {
   rm -rf "$staging"
 }
 
-install_packages "${packages[@]}"
+install_packages "${packages[@]}" "$@"
 mkdir -p "$deps"
 if ! tarball_ok || [ ! -f "$deps/leveldb.debian.tar.xz" ]; then
   fetch_leveldb

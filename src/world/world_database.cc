@@ -4,6 +4,23 @@
 
 namespace quorvales {
 
+namespace {
+
+// The path as LevelDB's environment takes it.  On Windows the separators
+// become '\': Windows accepts '/', but file calls such as ReplaceFile under
+// Wine do not.  The bytes are otherwise passed on as typed, in the ANSI
+// code page that LevelDB's Windows file calls use.
+std::string NativePath(std::string path) {
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
+
+}  // namespace
+
 WorldOptions::WorldOptions()
     : filter_policy(leveldb::NewBloomFilterPolicy(10)),
       block_cache(leveldb::NewLRUCache(41943040)),
@@ -37,7 +54,8 @@ bool WorldDatabase::Open(const std::string& db_path, Output& out) {
   TuneForOneScan();
   options_ = std::make_unique<WorldOptions>();
   WriteBoth(out, "5. Loading ", db_path, "...");
-  leveldb::Status status = leveldb::DB::Open(options_->options, db_path, &db_);
+  leveldb::Status status =
+      leveldb::DB::Open(options_->options, NativePath(db_path), &db_);
   if (!status.ok()) {
     WriteBoth(out, "Opening ", db_path, " failed.");
     return false;

@@ -1,0 +1,190 @@
+// The Windows build's end-to-end checks, run under Wine by CTest:
+// windows_run_test CASE TOOL_EXE FIXTURE_WORLDS GOLDEN_DIR.  Each case runs
+// the real exe through the command processor with piped input and compares
+// the whole console transcript and log file with the golden files that the
+// Linux build is held to, apart from the line ends and the pause's text.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/database_dump.h"
+#include "tests/golden.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What Wine's command processor prints for "pause", before a space and
+// whatever line end the key brings.
+const char kWinePause[] = "Press any key to continue...";
+
+// The exit code that CTest reports as a skipped test.
+constexpr int kSkipped = 77;
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (!ok) {
+    std::cout << "FAILED: " << what << std::endl;
+    ++failures;
+  }
+}
+
+std::string ReadBinary(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// CR LF to LF; false when a line ends in a bare LF.
+bool FromTextMode(const std::string& text, std::string* lines) {
+  lines->clear();
+  bool crlf = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      continue;
+    }
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) crlf = false;
+    lines->push_back(text[i]);
+  }
+  return crlf;
+}
+
+struct Run {
+  int exit_code = -1;
+  std::string console;  // LF line ends, the pause text removed
+  std::string log;
+  bool console_crlf = false;
+  bool log_crlf = false;
+  bool paused = false;
+};
+
+Run RunTool(const fs::path& cwd, const std::string& exe,
+            const std::string& args, const std::string& input) {
+  std::ofstream(cwd / "input.txt", std::ios::binary) << input;
+  const fs::path home = fs::current_path();
+  fs::current_path(cwd);
+  // The outer quotes are the command processor's own and are dropped.
+  const std::string command =
+      "\"\"" + exe + "\" " + args + " <input.txt >console.txt\"";
+  Run run;
+  run.exit_code = std::system(command.c_str());
+  run.console_crlf =
+      FromTextMode(ReadBinary(cwd / "console.txt"), &run.console);
+  const size_t pause = run.console.rfind(kWinePause);
+  if (pause != std::string::npos &&
+      run.console.find_first_not_of(" \n", pause + sizeof(kWinePause) - 1) ==
+          std::string::npos) {
+    run.paused = true;
+    run.console.erase(pause);
+  }
+  for (const auto& entry : fs::directory_iterator(cwd)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("quorvaleLog ", 0) == 0) {
+      run.log_crlf = FromTextMode(ReadBinary(entry.path()), &run.log);
+    }
+  }
+  // Windows cannot remove a folder that is some process's current one.
+  fs::current_path(home);
+  return run;
+}
+
+void CopyWorld(const fs::path& from, const fs::path& to) {
+  fs::copy(from, to, fs::copy_options::recursive);
+  for (const auto& entry : fs::recursive_directory_iterator(to)) {
+    fs::permissions(entry.path(), fs::perms::owner_write,
+                    fs::perm_options::add);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::cout << "usage: windows_run_test CASE TOOL_EXE FIXTURE_WORLDS "
+                 "GOLDEN_DIR"
+              << std::endl;
+    return 2;
+  }
+  const std::string test = argv[1], exe = argv[2], fixtures = argv[3],
+                    golden = argv[4];
+  const fs::path work =
+      fs::temp_directory_path() /
+      ("quorvales-" + test + "-" +
+       std::to_string(
+           std::chrono::system_clock::now().time_since_epoch().count()));
+  fs::create_directories(work / "cwd");
+  const fs::path cwd = work / "cwd";
+  const fs::path example2 = fs::path(fixtures) / "game-1.21.72-example2";
+
+  // Each case: the world it makes, the command line, the input, the exit
+  // code, and whether it ends with the pause.
+  std::string golden_name = test, args = "w", input;
+  int exit_code = 0;
+  bool pauses = true;
+  std::map<std::string, std::string> before;
+  if (test == "completed" || test == "not_confirmed") {
+    if (!fs::exists(example2)) {
+      std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
+      return kSkipped;
+    }
+    CopyWorld(example2, cwd / "w");
+    Check(quorvales::DumpDatabase((cwd / "w" / "db").string(), &before).ok(),
+          "the fixture world reads before the run");
+    input = test == "completed" ? "1000\ny\n" : "1000\nn\n";
+  } else if (test == "world_not_found") {
+    args = "missing";
+  } else if (test == "open_failed") {
+    fs::create_directories(cwd / "w");
+    std::ofstream(cwd / "w" / "levelname.txt") << "No Database\n";
+    input = "1000\ny\n";
+    exit_code = 1;
+    pauses = false;
+  } else {
+    std::cout << "no such case: " << test << std::endl;
+    return 2;
+  }
+
+  const Run run = RunTool(cwd, exe, args, input);
+  Check(run.exit_code == exit_code,
+        "exit code " + std::to_string(run.exit_code));
+  Check(run.paused == pauses, "the pause at the end");
+  Check(run.console_crlf, "CR LF line ends on the console");
+  Check(run.log_crlf, "CR LF line ends in the log file");
+  const std::string console = quorvales::MaskRunDetails(run.console);
+  const std::string log = quorvales::MaskRunDetails(run.log);
+  Check(console == quorvales::ReadGolden(golden, golden_name + ".console"),
+        "console transcript:\n" + console);
+  Check(log == quorvales::ReadGolden(golden, golden_name + ".log"),
+        "log file:\n" + log);
+
+  if (!before.empty()) {
+    std::map<std::string, std::string> after;
+    Check(quorvales::DumpDatabase((cwd / "w" / "db").string(), &after).ok(),
+          "the world reads after the run");
+    if (test == "completed") {
+      // The two tick records over 1000 bytes, at (-2, 3) and (5, 2).
+      const std::string deleted[] = {
+          std::string("\xfe\xff\xff\xff\x03\x00\x00\x00\x33", 9),
+          std::string("\x05\x00\x00\x00\x02\x00\x00\x00\x33", 9)};
+      for (const std::string& key : deleted) {
+        Check(before.erase(key) == 1, "a marked record was in the world");
+      }
+    }
+    Check(before == after, "every other record is unchanged");
+  }
+  std::error_code ignored;  // a leftover temporary folder fails nothing
+  fs::remove_all(work, ignored);
+  std::cout << test << ": " << (failures == 0 ? "passed" : "failed")
+            << std::endl;
+  return failures == 0 ? 0 : 1;
+}
