@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs every test: the project's own and LevelDB's
 # suite, then the project's tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then each fuzzer for a bounded time.
+# UndefinedBehaviorSanitizer, then the Windows build's tests under Wine,
+# then each fuzzer for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -18,6 +19,9 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVALES_SANITIZE=ON -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" && ctest -j"$jobs" --output-on-failure --timeout 900)
+
+echo "== build quorvales.exe and test it under Wine"
+bash "$root/scripts/test-windows.sh"
 
 echo "== fuzz, ${fuzz_seconds} s each"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" \
@@ -42,4 +46,4 @@ for fuzzer in block_decode chunk_key; do
   tail -n 3 "$scratch/log"
   rm -rf "$scratch"
 done
-echo "suites: 4 passed, 0 failed"
+echo "suites: 5 passed, 0 failed"
