@@ -1,7 +1,6 @@
 #include "tests/golden.h"
 
-#include <fstream>
-#include <sstream>
+#include "tests/test_files.h"
 
 namespace quorvales {
 
@@ -27,10 +26,7 @@ std::string MaskRunDetails(const std::string& transcript) {
 }
 
 std::string ReadGolden(const std::string& folder, const std::string& name) {
-  std::ifstream file(folder + "/" + name, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return ReadFile(folder + "/" + name);
 }
 
 }  // namespace quorvales

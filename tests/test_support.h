@@ -10,6 +10,7 @@
 
 #include "leveldb/status.h"
 #include "tests/database_dump.h"
+#include "tests/test_files.h"
 
 namespace quorvales {
 
@@ -28,11 +29,6 @@ class TempDir {
 
 // The folder of the game-written worlds; empty when the checkout has none.
 std::string FixtureWorldsDir();
-
-// Copies a folder tree, making every copy writable.
-void CopyTree(const std::string& from, const std::string& to);
-
-std::string ReadFile(const std::string& path);
 
 // What two listings of one database differ in; empty when after is before
 // without exactly the deleted keys, every other value unchanged.

@@ -5,18 +5,16 @@
 // Linux build is held to, apart from the line ends and the pause's text.
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "tests/database_dump.h"
 #include "tests/golden.h"
+#include "tests/test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -36,13 +34,6 @@ void Check(bool ok, const std::string& what) {
     std::cout << "FAILED: " << what << std::endl;
     ++failures;
   }
-}
-
-std::string ReadBinary(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 // CR LF to LF; false when a line ends in a bare LF.
@@ -78,8 +69,8 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
       "\"\"" + exe + "\" " + args + " <input.txt >console.txt\"";
   Run run;
   run.exit_code = std::system(command.c_str());
-  run.console_crlf =
-      FromTextMode(ReadBinary(cwd / "console.txt"), &run.console);
+  run.console_crlf = FromTextMode(
+      quorvales::ReadFile((cwd / "console.txt").string()), &run.console);
   const size_t pause = run.console.rfind(kWinePause);
   if (pause != std::string::npos &&
       run.console.find_first_not_of(" \n", pause + sizeof(kWinePause) - 1) ==
@@ -90,7 +81,8 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
   for (const auto& entry : fs::directory_iterator(cwd)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("quorvaleLog ", 0) == 0) {
-      run.log_crlf = FromTextMode(ReadBinary(entry.path()), &run.log);
+      run.log_crlf =
+          FromTextMode(quorvales::ReadFile(entry.path().string()), &run.log);
     }
   }
   // Windows cannot remove a folder that is some process's current one.
@@ -107,15 +99,6 @@ std::string AsTypedW(std::string text, const std::string& typed) {
     text.replace(at, typed.size(), "w");
   }
   return text;
-}
-
-void CopyWorld(const fs::path& from, const fs::path& to) {
-  fs::create_directories(to.parent_path());
-  fs::copy(from, to, fs::copy_options::recursive);
-  for (const auto& entry : fs::recursive_directory_iterator(to)) {
-    fs::permissions(entry.path(), fs::perms::owner_write,
-                    fs::perm_options::add);
-  }
 }
 
 }  // namespace
@@ -157,7 +140,8 @@ int main(int argc, char** argv) {
       std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
       return kSkipped;
     }
-    CopyWorld(example2, world);
+    fs::create_directories(world.parent_path());
+    quorvales::CopyTree(example2.string(), world.string());
     Check(quorvales::DumpDatabase((world / "db").string(), &before).ok(),
           "the fixture world reads before the run");
     input = golden_name == "completed" ? "1000\ny\n" : "1000\nn\n";
