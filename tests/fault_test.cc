@@ -145,6 +145,8 @@ TEST_F(FaultTest, ReadOnlyWorld) {
   RunSettings settings;
   settings.as_user = "nobody";
   const ToolRun run = Run(settings);
+  // The tool really started: a run that never began is no result.
+  ASSERT_EQ(0u, run.console.rfind("Quorvales...\n", 0)) << run.console;
   EXPECT_EQ(1, run.exit_code) << run.console;
   EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
   EXPECT_EQ("", run.log_name);  // the working folder is read-only too

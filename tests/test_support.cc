@@ -80,6 +80,19 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
   const std::string err_path = io.path() + "/stderr";
   std::ofstream(in_path, std::ios::binary) << input;
 
+  // Another user may not be able to reach the build folder (a checkout in
+  // a private home folder), so that user runs a copy that anyone can run.
+  std::string binary = QUORVALES_BINARY;
+  if (!settings.as_user.empty()) {
+    binary = io.path() + "/quorvales";
+    fs::copy_file(QUORVALES_BINARY, binary);
+    fs::permissions(binary, fs::perms::owner_all | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    fs::permissions(io.path(), fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+  }
+
   ToolRun run;
   // Standard output goes through a pipe, which no file-size limit touches.
   int pipe_fds[2];
@@ -105,7 +118,7 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
     if (!settings.as_user.empty()) {
       words = {"/usr/sbin/runuser", "-u", settings.as_user, "--"};
     }
-    words.push_back(QUORVALES_BINARY);
+    words.push_back(binary);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(&w[0]);
