@@ -9,17 +9,38 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace quorvales {
 
+namespace {
+
+// Opening a FIFO waits for a writer and a device such as /dev/zero never
+// ends, so such a level-name file is never opened: it counts as present,
+// without a name, like a folder.
+bool IsSpecialFile(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+         !S_ISDIR(info.st_mode);
+#endif
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
+  if (IsSpecialFile(path)) return true;
   std::ifstream file(path);
   return file.good();
 }
 
 bool ReadWorldName(const std::string& path, std::string* name) {
+  if (IsSpecialFile(path)) return false;
   std::ifstream file(path);
   std::string line;
   if (!std::getline(file, line)) return false;

@@ -1,5 +1,8 @@
 #include "world/world_database.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "world/scan_tuning.h"
 
 namespace quorvales {
@@ -17,6 +20,29 @@ std::string NativePath(std::string path) {
   }
 #endif
   return path;
+}
+
+// LevelDB reads files such as CURRENT whole and would wait on a FIFO, so a
+// database folder holding anything but plain files and folders (a FIFO, a
+// socket, a link to a device) is not opened.  A folder that cannot be
+// listed is left to LevelDB, which reports it.
+bool HoldsOnlyPlainFiles(const std::string& db_path) {
+#ifndef _WIN32
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (fs::directory_iterator it(db_path, error), end; !error && it != end;
+       it.increment(error)) {
+    std::error_code unreadable;
+    const fs::file_type type = it->status(unreadable).type();
+    if (!unreadable && type != fs::file_type::regular &&
+        type != fs::file_type::directory && type != fs::file_type::not_found) {
+      return false;
+    }
+  }
+#else
+  (void)db_path;
+#endif
+  return true;
 }
 
 }  // namespace
@@ -54,8 +80,10 @@ bool WorldDatabase::Open(const std::string& db_path, Output& out) {
   TuneForOneScan();
   options_ = std::make_unique<WorldOptions>();
   WriteBoth(out, "5. Loading ", db_path, "...");
+  const bool plain = HoldsOnlyPlainFiles(db_path);
   leveldb::Status status =
-      leveldb::DB::Open(options_->options, NativePath(db_path), &db_);
+      plain ? leveldb::DB::Open(options_->options, NativePath(db_path), &db_)
+            : leveldb::Status::Corruption("not a plain file", db_path);
   if (!status.ok()) {
     WriteBoth(out, "Opening ", db_path, " failed.");
     return false;
