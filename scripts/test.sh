@@ -28,16 +28,36 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVALES_FUZZ=ON -DQUORVALES_TESTS=OFF \
   -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
 cmake --build "$root/build-fuzz" -j"$jobs" --target block_decode_fuzzer \
-  chunk_key_fuzzer
-for fuzzer in block_decode chunk_key; do
+  chunk_key_fuzzer world_fuzzer pack_world make_sample_world
+# The world fuzzer starts from whole database folders: the game-written
+# worlds where the checkout has them, and a small made world.  They are
+# packed afresh each time, since the game's worlds are not committed.
+worlds=$(mktemp -d)
+"$root/build-fuzz/make_sample_world" "$worlds/made" 20 7 >/dev/null
+mkdir "$worlds/corpus"
+"$root/build-fuzz/pack_world" "$worlds/made/db" "$worlds/corpus/made"
+for world in "$root"/../shared/fixtures/worlds/*/; do
+  [ -d "$world/db" ] || continue
+  "$root/build-fuzz/pack_world" "$world/db" \
+    "$worlds/corpus/$(basename "$world")"
+done
+# Each input may take at most 20 s and allocate at most 128 MB at once.
+world_limits=(-max_len=2000000 -malloc_limit_mb=128 -timeout=20)
+for fuzzer in block_decode chunk_key world; do
   # New inputs and any crash go to a scratch folder; the committed corpus
   # stays as it is.  The end of the log is shown when the fuzzer fails.
   scratch=$(mktemp -d)
   mkdir "$scratch/corpus"
+  corpus="$root/fuzz/corpus/$fuzzer"
+  limits=()
+  if [ "$fuzzer" = world ]; then
+    corpus="$worlds/corpus"
+    limits=("${world_limits[@]}")
+  fi
   rc=0
   "$root/build-fuzz/${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" \
-    -print_final_stats=1 -artifact_prefix="$scratch/" "$scratch/corpus" \
-    "$root/fuzz/corpus/$fuzzer" >"$scratch/log" 2>&1 || rc=$?
+    "${limits[@]}" -print_final_stats=1 -artifact_prefix="$scratch/" \
+    "$scratch/corpus" "$corpus" >"$scratch/log" 2>&1 || rc=$?
   if [ "$rc" -ne 0 ]; then
     tail -n 60 "$scratch/log"
     echo "fuzzer $fuzzer failed"
@@ -46,4 +66,5 @@ for fuzzer in block_decode chunk_key; do
   tail -n 3 "$scratch/log"
   rm -rf "$scratch"
 done
-echo "suites: 5 passed, 0 failed"
+rm -rf "$worlds"
+echo "suites: 6 passed, 0 failed"

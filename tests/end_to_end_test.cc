@@ -2,6 +2,7 @@
 // compares the whole console transcript and the whole log file.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,8 +13,10 @@
 #include <random>
 
 #include "leveldb/zlib_compressor.h"
+#include "tests/crafted_worlds.h"
 #include "tests/golden.h"
 #include "tests/test_support.h"
+#include "tools/world_surgery.h"
 #include "tools/world_writer.h"
 
 namespace quorvales {
@@ -143,6 +146,28 @@ class EndToEndTest : public ::testing::Test {
     EXPECT_EQ(LogName(run), run.log_name);
   }
 
+  // The transcript of a run on TicksWorld() with limit 1000, confirmed.
+  static Transcript TicksWorldCompleted(const ToolRun& run) {
+    Transcript t = Opening(run, "w");
+    Prompts(&t, "Test World", "1000");
+    Confirmed(&t, "w/db");
+    t.Both("   |- Chunk [0,0] within Data Limit [0.5kB / 1KB]");
+    t.Both("   |- Chunk [1,0] within Data Limit [1kB / 1KB]");
+    t.Both("   |- Chunk [2,5] over Data Limit [1.0kB / 1.0KB] - Marked");
+    t.Both("   |- Chunk [12,-3] over Data Limit [2.5kB / 1.0KB] - Marked");
+    t.Both("8. Marked 2 containing Quorvale Data over specified limit.");
+    t.Both("9. Deleting marked chunks");
+    t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 2 Z: 5");
+    t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 12 Z: -3");
+    t.Both("10. Quorvale Data Deleted");
+    // "~local_player" has a chunk key's length, so it is counted.
+    Stats(&t, 7, 4, 2, 2,
+          {"   |- Quorvale data found on 57.14% of the world's chunks",
+           "   |- Quorvale data deleted from 28.57% of the world's chunks"});
+    Closing(&t, "0.00s");
+    return t;
+  }
+
   TempDir dir_;
   std::string cwd_;
   leveldb::ZlibCompressorRaw codec_;
@@ -228,24 +253,7 @@ TEST_F(EndToEndTest, CompletedRunMarksAndDeletes) {
   MakeWorld(TicksWorld());
   const auto before = Dump();
   const ToolRun run = Run("1000\ny\n");
-  Transcript t = Opening(run, "w");
-  Prompts(&t, "Test World", "1000");
-  Confirmed(&t, "w/db");
-  t.Both("   |- Chunk [0,0] within Data Limit [0.5kB / 1KB]");
-  t.Both("   |- Chunk [1,0] within Data Limit [1kB / 1KB]");
-  t.Both("   |- Chunk [2,5] over Data Limit [1.0kB / 1.0KB] - Marked");
-  t.Both("   |- Chunk [12,-3] over Data Limit [2.5kB / 1.0KB] - Marked");
-  t.Both("8. Marked 2 containing Quorvale Data over specified limit.");
-  t.Both("9. Deleting marked chunks");
-  t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 2 Z: 5");
-  t.Both("   |- Deleting Quorvale data from Overworld chunk >> X: 12 Z: -3");
-  t.Both("10. Quorvale Data Deleted");
-  // "~local_player" has a chunk key's length, so it is counted.
-  Stats(&t, 7, 4, 2, 2,
-        {"   |- Quorvale data found on 57.14% of the world's chunks",
-         "   |- Quorvale data deleted from 28.57% of the world's chunks"});
-  Closing(&t, "0.00s");
-  ExpectTranscript(t, run);
+  ExpectTranscript(TicksWorldCompleted(run), run);
   EXPECT_EQ(0, run.exit_code);
 
   auto expected = before;
@@ -412,6 +420,137 @@ TEST_F(EndToEndTest, ScanErrorDeletesNothing) {
     f.put(original);
   }
   EXPECT_EQ(before, Dump());
+}
+
+// Crafted worlds whose every checksum holds: the sizes and lengths they
+// state are checked against what the files hold, so each run ends with its
+// error line (or runs as usual where the damage is in data that can be
+// done without), under an address-space limit that an allocation of the
+// stated size would break, and the world is left as it was.
+TEST_F(EndToEndTest, CraftedWorldsAreRefusedSafely) {
+  for (const CraftedWorld& c : CraftedWorlds()) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(cwd_ + "/w");
+    MakeWorld(TicksWorld());
+    const std::string db = cwd_ + "/w/db";
+    const auto before = Dump();
+    const DatabaseFiles original = ReadDatabaseFiles(db);
+    const std::string table = LargestTable(original);
+    ASSERT_FALSE(table.empty());
+    DatabaseFiles crafted = original;
+    ASSERT_TRUE(c.craft(&crafted, table));
+    fs::remove_all(db);
+    ASSERT_TRUE(WriteDatabaseFiles(db, crafted));
+
+    RunSettings settings;
+    settings.address_space_limit = 256l << 20;
+    const ToolRun run = Run("1000\ny\n", {"w"}, settings);
+    Transcript t;
+    if (c.ending == CraftedWorld::kFine) {
+      t = TicksWorldCompleted(run);
+    } else if (c.ending == CraftedWorld::kOpenFails) {
+      t = Opening(run, "w");
+      Prompts(&t, "Test World", "1000");
+      t.Console("Confirmed...");
+      t.Both("4. Setting LevelDB options...").Both("5. Loading w/db...");
+      t.Both("Opening w/db failed.");
+    } else {
+      t = Opening(run, "w");
+      Prompts(&t, "Test World", "1000");
+      Confirmed(&t, "w/db");
+      std::string error = c.error;
+      if (error.back() == ' ') error += "w/db/" + table;
+      t.Both("   |- ERROR: World database read failed: Corruption: " + error);
+      Stats(&t, 0, 0, 0, 0,
+            {"   |- No chunks contained Quorvale Data.",
+             "   |- No chunks were marked for deletion.",
+             "   |- No data was deleted."});
+      Closing(&t, "0s");
+    }
+    ExpectTranscript(t, run);
+    EXPECT_EQ(c.ending == CraftedWorld::kFine ? 0 : 1, run.exit_code);
+
+    if (c.ending == CraftedWorld::kOpenFails) {
+      EXPECT_TRUE(crafted == ReadDatabaseFiles(db));
+    }
+    // With the crafted files put back as they were, the records are the
+    // world's before the run, less the marked ones after a completed run.
+    DatabaseFiles now = ReadDatabaseFiles(db);
+    ASSERT_TRUE(ReplaceTable(&now, table, original.at(table)));
+    for (const auto& [name, contents] : original) {
+      if (fs::path(name).extension() == ".log" && now.count(name) != 0) {
+        now[name] = contents;
+      }
+    }
+    ASSERT_TRUE(WriteDatabaseFiles(db, now));
+    auto expected = before;
+    if (c.ending == CraftedWorld::kFine) {
+      expected.erase(ChunkKey(2, 5, 0, kPendingTicks));
+      expected.erase(ChunkKey(12, -3, 0, kPendingTicks));
+    }
+    EXPECT_TRUE(expected == Dump());
+  }
+}
+
+// A level-name file that would block its reader or never end: the world is
+// there, without a name, and the run goes on at once.
+TEST_F(EndToEndTest, SpecialLevelNameFiles) {
+  MakeWorld(TicksWorld());
+  const std::string level_name = cwd_ + "/w/levelname.txt";
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& path);
+  };
+  const Case cases[] = {
+      {"link to /dev/zero",
+       [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+      {"FIFO",
+       [](const std::string& p) { ASSERT_EQ(0, mkfifo(p.c_str(), 0644)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.name[0] == 'l' && !fs::exists("/dev/zero")) continue;
+    fs::remove(level_name);
+    c.make(level_name);
+    RunSettings settings;
+    settings.address_space_limit = 256l << 20;
+    const ToolRun run = Run("1000 n", {"w"}, settings);
+    Transcript t = Opening(run, "w");
+    Prompts(&t, "", "1000", false);
+    t.Both("Process Aborted.").Console("Done.");
+    ExpectTranscript(t, run);
+    EXPECT_EQ(0, run.exit_code);
+  }
+}
+
+// A database folder holding a FIFO or a link to a device is not opened:
+// LevelDB would wait on the one and read the other without end.
+TEST_F(EndToEndTest, SpecialFilesInTheDatabase) {
+  MakeWorld(TicksWorld());
+  const auto before = Dump();
+  const std::string current = cwd_ + "/w/db/CURRENT";
+  const std::string manifest = ReadFile(current);
+  fs::remove(current);
+  fs::create_symlink("/dev/zero", current);
+  RunSettings settings;
+  settings.address_space_limit = 256l << 20;
+  ToolRun run = Run("1000\ny\n", {"w"}, settings);
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  t.Console("Confirmed...");
+  t.Both("4. Setting LevelDB options...").Both("5. Loading w/db...");
+  t.Both("Opening w/db failed.");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+
+  fs::remove(current);
+  std::ofstream(current) << manifest;
+  ASSERT_EQ(0, mkfifo((cwd_ + "/w/db/000099.log").c_str(), 0644));
+  run = Run("1000\ny\n", {"w"}, settings);
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
+  fs::remove(cwd_ + "/w/db/000099.log");
+  EXPECT_TRUE(before == Dump());
 }
 
 TEST_F(EndToEndTest, BatchWriteFailureDeletesNothing) {

@@ -114,6 +114,11 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
       limit.rlim_cur = limit.rlim_max = settings.file_size_limit;
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (settings.address_space_limit > 0) {
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = settings.address_space_limit;
+      setrlimit(RLIMIT_AS, &limit);
+    }
     std::vector<std::string> words;
     if (!settings.as_user.empty()) {
       words = {"/usr/sbin/runuser", "-u", settings.as_user, "--"};

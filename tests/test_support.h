@@ -50,6 +50,9 @@ struct RunSettings {
   // A file-size limit in bytes for the process (0: none), with SIGXFSZ
   // ignored, so that writes beyond it fail.
   long file_size_limit = 0;
+  // An address-space limit in bytes for the process (0: none), under which
+  // an allocation that the world cannot justify fails and crashes the run.
+  long address_space_limit = 0;
   // Run as this user through runuser (the caller must be root).
   std::string as_user;
   // Kill the process with SIGKILL after this many microseconds (0: never).

@@ -35,20 +35,27 @@ bool GetHandle(const char** p, const char* limit, BlockHandle* handle) {
 
 }  // namespace
 
-bool ReadIndexHandle(const std::string& file, BlockHandle* index) {
+bool ReadFooter(const std::string& file, BlockHandle* metaindex,
+                BlockHandle* index) {
   if (file.size() < kFooterSize) return false;
   const char* footer = file.data() + file.size() - kFooterSize;
   if (DecodeFixed(footer + kFooterSize - 8, 8) != kTableMagic) return false;
-  BlockHandle metaindex;
   const char* p = footer;
   const char* limit = footer + kFooterSize - 8;
-  return GetHandle(&p, limit, &metaindex) && GetHandle(&p, limit, index);
+  return GetHandle(&p, limit, metaindex) && GetHandle(&p, limit, index);
+}
+
+bool ReadIndexHandle(const std::string& file, BlockHandle* index) {
+  BlockHandle metaindex;
+  return ReadFooter(file, &metaindex, index);
 }
 
 bool BlockAt(const std::string& file, const BlockHandle& handle,
              StoredBlock* block) {
-  if (handle.offset > file.size() ||
-      handle.size + kTrailerSize > file.size() - handle.offset) {
+  // Handles are read from the file: any value, so no sum of them is safe.
+  if (file.size() < kTrailerSize ||
+      handle.offset > file.size() - kTrailerSize ||
+      handle.size > file.size() - kTrailerSize - handle.offset) {
     return false;
   }
   block->data = file.data() + handle.offset;
@@ -57,27 +64,45 @@ bool BlockAt(const std::string& file, const BlockHandle& handle,
   return true;
 }
 
-bool IndexEntries(const std::string& index, std::vector<BlockHandle>* blocks) {
-  blocks->clear();
-  if (index.size() < 4) return false;
-  const uint64_t restarts = DecodeFixed(index.data() + index.size() - 4, 4);
-  if (restarts > (index.size() - 4) / 4) return false;
+bool BlockEntries(const std::string& block, std::vector<BlockEntry>* entries) {
+  entries->clear();
+  if (block.size() < 4) return false;
+  const uint64_t restarts = DecodeFixed(block.data() + block.size() - 4, 4);
+  if (restarts > (block.size() - 4) / 4) return false;
   // Entries end where the restart array begins.
-  const char* p = index.data();
-  const char* limit = index.data() + index.size() - 4 - 4 * restarts;
+  const char* p = block.data();
+  const char* limit = block.data() + block.size() - 4 - 4 * restarts;
+  std::string key;
   while (p < limit) {
     uint64_t shared, unshared, value_size;
     if (!GetVarint(&p, limit, &shared) || !GetVarint(&p, limit, &unshared) ||
-        !GetVarint(&p, limit, &value_size) ||
-        unshared + value_size > static_cast<uint64_t>(limit - p)) {
+        !GetVarint(&p, limit, &value_size) || shared > key.size() ||
+        unshared > static_cast<uint64_t>(limit - p) ||
+        value_size > static_cast<uint64_t>(limit - p) - unshared) {
       return false;
     }
+    key.resize(static_cast<size_t>(shared));
+    key.append(p, static_cast<size_t>(unshared));
     p += unshared;
-    const char* value_end = p + value_size;
+    entries->push_back({key, std::string(p, static_cast<size_t>(value_size))});
+    p += value_size;
+  }
+  return true;
+}
+
+bool DecodeHandle(const std::string& value, BlockHandle* handle) {
+  const char* p = value.data();
+  return GetHandle(&p, value.data() + value.size(), handle);
+}
+
+bool IndexEntries(const std::string& index, std::vector<BlockHandle>* blocks) {
+  blocks->clear();
+  std::vector<BlockEntry> entries;
+  if (!BlockEntries(index, &entries)) return false;
+  for (const BlockEntry& entry : entries) {
     BlockHandle handle;
-    if (!GetHandle(&p, value_end, &handle)) return false;
+    if (!DecodeHandle(entry.value, &handle)) return false;
     blocks->push_back(handle);
-    p = value_end;
   }
   return true;
 }

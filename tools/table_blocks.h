@@ -23,13 +23,30 @@ struct StoredBlock {
   size_t size = 0;
 };
 
-// The index block's handle, from the footer.  False when the file is too
-// short or lacks the table magic.
+// A key and its value, as a decoded block holds them.
+struct BlockEntry {
+  std::string key;
+  std::string value;
+};
+
+// The metaindex and index blocks' handles, from the footer.  False when the
+// file is too short or lacks the table magic.
+bool ReadFooter(const std::string& file, BlockHandle* metaindex,
+                BlockHandle* index);
+
+// The index block's handle, from the footer.
 bool ReadIndexHandle(const std::string& file, BlockHandle* index);
 
 // The stored block at handle.  False when it lies outside the file.
 bool BlockAt(const std::string& file, const BlockHandle& handle,
              StoredBlock* block);
+
+// The entries of a decoded block, in order, with their shared key prefixes
+// restored.  False when the block is malformed.
+bool BlockEntries(const std::string& block, std::vector<BlockEntry>* entries);
+
+// The handle at the start of value.  False when it is not one.
+bool DecodeHandle(const std::string& value, BlockHandle* handle);
 
 // The data block handles that a decoded index block lists, in key order.
 // False when the index block is malformed.

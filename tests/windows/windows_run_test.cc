@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "tests/crafted_worlds.h"
 #include "tests/database_dump.h"
 #include "tests/golden.h"
 #include "tests/test_files.h"
@@ -101,6 +102,43 @@ std::string AsTypedW(std::string text, const std::string& typed) {
   return text;
 }
 
+// The crafted worlds of the Linux tests, made from the fixture world: each
+// run ends with its exit code and its line, and none crashes.
+void RunCraftedWorlds(const fs::path& cwd, const std::string& exe,
+                      const fs::path& example2) {
+  const fs::path world = cwd / "w";
+  for (const quorvales::CraftedWorld& c : quorvales::CraftedWorlds()) {
+    const std::string name = c.name;
+    std::error_code ignored;
+    fs::remove_all(world, ignored);
+    quorvales::CopyTree(example2.string(), world.string());
+    quorvales::DatabaseFiles files =
+        quorvales::ReadDatabaseFiles((world / "db").string());
+    const std::string table = quorvales::LargestTable(files);
+    if (!c.craft(&files, table)) {
+      Check(false, name + ": the fixture world can be crafted");
+      continue;
+    }
+    fs::remove_all(world / "db");
+    Check(quorvales::WriteDatabaseFiles((world / "db").string(), files),
+          name + ": the crafted world is written");
+    const Run run = RunTool(cwd, exe, "w", "1000\ny\n");
+    const bool fine = c.ending == quorvales::CraftedWorld::kFine;
+    Check(run.exit_code == (fine ? 0 : 1),
+          name + ": exit code " + std::to_string(run.exit_code));
+    const std::string line =
+        fine ? "10. Quorvale Data Deleted"
+        : c.ending == quorvales::CraftedWorld::kOpenFails
+            ? "Opening w/db failed."
+            : std::string(
+                  "   |- ERROR: World database read failed: "
+                  "Corruption: ") +
+                  c.error;
+    Check(run.console.find("\n" + line) != std::string::npos,
+          name + ": \"" + line + "\" in\n" + run.console);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +185,17 @@ int main(int argc, char** argv) {
     input = golden_name == "completed" ? "1000\ny\n" : "1000\nn\n";
   } else if (test == "world_not_found") {
     args = "missing";
+  } else if (test == "crafted_worlds") {
+    if (!fs::exists(example2)) {
+      std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
+      return kSkipped;
+    }
+    RunCraftedWorlds(cwd, exe, example2);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    std::cout << test << ": " << (failures == 0 ? "passed" : "failed")
+              << std::endl;
+    return failures == 0 ? 0 : 1;
   } else if (test == "open_failed") {
     fs::create_directories(cwd / "w");
     std::ofstream(cwd / "w" / "levelname.txt") << "No Database\n";
