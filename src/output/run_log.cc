@@ -26,9 +26,9 @@ std::tm LocalStartTime() {
 RunLogNames OpenRunLog(const std::tm& start, std::ofstream* log) {
   RunLogNames names;
   names.start_stamp = Stamp(start, "%Y-%m-%d-%H:%M:%S");
-  const std::string file_stamp = Stamp(start, "%Y-%m-%d %H-%M-%S");
-  if (!file_stamp.empty()) {
-    names.file_name = "quorvaleLog " + file_stamp + ".txt";
+  names.file_stamp = Stamp(start, "%Y-%m-%d %H-%M-%S");
+  if (!names.file_stamp.empty()) {
+    names.file_name = "quorvaleLog " + names.file_stamp + ".txt";
     log->open(names.file_name, std::ios::out | std::ios::trunc);
   } else {
     log->setstate(std::ios::failbit);

@@ -13,6 +13,7 @@ namespace quorvales {
 struct RunLogNames {
   std::string file_name;    // "quorvaleLog YYYY-MM-DD HH-MM-SS.txt"
   std::string start_stamp;  // "YYYY-MM-DD-HH:MM:SS"
+  std::string file_stamp;   // "YYYY-MM-DD HH-MM-SS", as in the file name
 };
 
 // Reads the wall clock once and converts it to local calendar time.
