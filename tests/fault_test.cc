@@ -121,8 +121,18 @@ TEST_F(FaultTest, DatabaseOpenElsewhere) {
   ASSERT_TRUE(leveldb::DB::Open(options.options, db_, &db).ok());
   const ToolRun run = Run();
   delete db;
+  // The guard sees this process's open files before anything is asked.
   EXPECT_EQ(1, run.exit_code);
-  EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
+  EXPECT_NE(std::string::npos,
+            run.console.find("   |- World Name: Faults\n"
+                             "   |- ERROR: World is open in another program: "
+                             "quorvales_tests (process " +
+                             std::to_string(getpid()) +
+                             ")\n"
+                             "   |- Close the world in the game, or stop the "
+                             "server, then run again.\n"))
+      << run.console;
+  EXPECT_EQ(std::string::npos, run.console.find("Data Limit"));
   EXPECT_EQ("", ListingDifference(before_, Dump(), {}));
 }
 
@@ -148,7 +158,18 @@ TEST_F(FaultTest, ReadOnlyWorld) {
   // The tool really started: a run that never began is no result.
   ASSERT_EQ(0u, run.console.rfind("Quorvales...\n", 0)) << run.console;
   EXPECT_EQ(1, run.exit_code) << run.console;
-  EXPECT_NE(std::string::npos, run.console.find("\nOpening w/db failed.\n"));
+  // The backup is the first thing that writes into the world.
+  const std::string label = "Outputting Log to: quorvaleLog ";
+  const std::string stamp =
+      run.console.substr(run.console.find(label) + label.size(), 19);
+  EXPECT_NE(std::string::npos,
+            run.console.find("Confirmed...\n"
+                             "   |- ERROR: Backup failed: w/quorvaleBackup " +
+                             stamp +
+                             ".partial: Permission denied\n"
+                             "   |- Nothing was changed.\n"))
+      << run.console;
+  EXPECT_EQ(std::string::npos, run.console.find("4. Setting"));
   EXPECT_EQ("", run.log_name);  // the working folder is read-only too
   EXPECT_EQ("", ListingDifference(before_, Dump(), {}));
 }
@@ -176,6 +197,20 @@ TEST_F(FaultTest, KilledRunsLeaveOneOfTwoStates) {
     RunSettings settings;
     settings.kill_after_us = 1 + full_us * i / (kPoints - 4);
     Run(settings);
+    // A backup that a kill cut short still has its ".partial" name; one
+    // without it is whole.
+    for (const auto& entry : fs::directory_iterator(world_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("quorvaleBackup", 0) != 0 ||
+          entry.path().extension() == ".partial") {
+        continue;
+      }
+      Listing saved;
+      EXPECT_TRUE(DumpDatabase(entry.path().string() + "/db", &saved).ok())
+          << name;
+      EXPECT_EQ("", ListingDifference(before_, saved, {}))
+          << "kill point " << i << ": " << name;
+    }
     const Listing after = Dump();
     if (ListingDifference(before_, after, {}).empty()) {
       ++untouched;

@@ -7,7 +7,9 @@ namespace quorvales {
 std::string MaskRunDetails(const std::string& transcript) {
   static const char* const kVarying[] = {"Outputting Log to: quorvaleLog ",
                                          "Quorvales Program Started - ",
-                                         "Time taken: "};
+                                         "Time taken: ",
+                                         "Backup of the database before the "
+                                         "deletes: "};
   std::string masked = transcript;
   size_t line = 0;
   while (line < masked.size()) {

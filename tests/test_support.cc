@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -71,12 +72,30 @@ constexpr bool kAddressSpaceLimits = false;
 constexpr bool kAddressSpaceLimits = true;
 #endif
 
-std::string ReadAll(int fd) {
+// Reads fd to its end.  Once what it has read holds the text "when", it
+// calls then, once.
+std::string ReadAll(int fd, const std::string& when = "",
+                    const std::function<void()>& then = nullptr) {
   std::string data;
   char buffer[65536];
   ssize_t n;
-  while ((n = read(fd, buffer, sizeof(buffer))) > 0) data.append(buffer, n);
+  bool done = !then;
+  while ((n = read(fd, buffer, sizeof(buffer))) > 0) {
+    data.append(buffer, n);
+    if (!done && data.find(when) != std::string::npos) {
+      then();
+      done = true;
+    }
+  }
   return data;
+}
+
+void WriteAll(int fd, const std::string& data) {
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
 }
 
 }  // namespace
@@ -105,11 +124,19 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
   // Standard output goes through a pipe, which no file-size limit touches.
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return run;
+  // With a hook, standard input is a pipe that gets the input only after
+  // the hook has run.
+  int in_fds[2] = {-1, -1};
+  if (settings.at_first_prompt) {
+    signal(SIGPIPE, SIG_IGN);  // the tool may end before it reads
+    if (pipe(in_fds) != 0) return run;
+  }
   const pid_t pid = fork();
   if (pid == 0) {
-    int in = open(in_path.c_str(), O_RDONLY);
+    int in = in_fds[0] >= 0 ? in_fds[0] : open(in_path.c_str(), O_RDONLY);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0);
+    if (in_fds[1] >= 0) close(in_fds[1]);
     dup2(pipe_fds[1], 1);
     dup2(err, 2);
     close(pipe_fds[0]);
@@ -140,6 +167,7 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
     _exit(127);
   }
   close(pipe_fds[1]);
+  if (in_fds[0] >= 0) close(in_fds[0]);
   std::thread killer;
   if (settings.kill_after_us > 0) {
     killer = std::thread([pid, &settings] {
@@ -148,7 +176,17 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
       kill(pid, SIGKILL);
     });
   }
-  run.console = ReadAll(pipe_fds[0]);
+  if (in_fds[1] >= 0) {
+    run.console = ReadAll(pipe_fds[0], "Data Limit (B): \n", [&] {
+      settings.at_first_prompt();
+      WriteAll(in_fds[1], input);
+      close(in_fds[1]);
+      in_fds[1] = -1;
+    });
+    if (in_fds[1] >= 0) close(in_fds[1]);
+  } else {
+    run.console = ReadAll(pipe_fds[0]);
+  }
   if (killer.joinable()) killer.join();
   close(pipe_fds[0]);
   int status = 0;

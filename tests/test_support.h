@@ -4,6 +4,7 @@
 #ifndef QUORVALES_TESTS_TEST_SUPPORT_H_
 #define QUORVALES_TESTS_TEST_SUPPORT_H_
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ struct RunSettings {
   std::string as_user;
   // Kill the process with SIGKILL after this many microseconds (0: never).
   long kill_after_us = 0;
+  // Called once the data limit's prompt is out; the input reaches the tool
+  // only after it returns.
+  std::function<void()> at_first_prompt;
 };
 
 // Runs the real binary in working folder cwd with the given arguments and

@@ -13,11 +13,14 @@
 #include "chunks/scan_purge.h"
 #include "output/line_writer.h"
 #include "output/run_log.h"
+#include "safety/open_world_guard.h"
+#include "safety/world_backup.h"
 #include "world/world_database.h"
 
 using namespace quorvales;
 
 int main(int argc, char** argv) {
+  IgnoreFileSizeSignal();
   std::ofstream log;
   const RunLogNames names = OpenRunLog(LocalStartTime(), &log);
   Output out{std::cout, log};
@@ -49,6 +52,10 @@ int main(int argc, char** argv) {
   if (ReadWorldName(level_name_path, &world_name)) {
     WriteBoth(out, "   |- World Name: ", world_name);
   }
+  if (ReportWorldOpen(world_folder, out)) {
+    Pause(std::cin, std::cout, false);
+    return 1;
+  }
 
   const std::string rule(85, '#');
   WriteConsole(out, "\n", rule);
@@ -75,15 +82,30 @@ int main(int argc, char** argv) {
   }
   WriteConsole(out, "Confirmed...");
   const int64_t clock_start = ProcessClockMs();
+  // Again: the game may have started while the prompts waited.
+  if (ReportWorldOpen(world_folder, out)) {
+    Pause(std::cin, std::cout, true);
+    return 1;
+  }
+  WorldBackup backup(world_folder, names.file_stamp);
+  if (!backup.Make(out)) return 1;
 
   WorldDatabase world;
-  if (!world.Open(db_path, out)) return 1;
+  if (!world.Open(db_path, out)) {
+    backup.Discard();
+    return 1;
+  }
   RunCounters counters;
   std::vector<std::string> marked_keys;
   const bool purged =
       ScanMarkAndPurge(world, data_limit, out, &counters, &marked_keys);
   WriteRunStats(out, counters);
+  // The backup is kept only when records were deleted.  Windows cannot
+  // remove a link to a table that is still open, so it goes after closing.
+  const bool keep_backup = counters.deleted > 0;
+  if (keep_backup) backup.ReportKept(out);
   world.Close(out);
+  if (!keep_backup) backup.Discard();
 
   const auto seconds =
       static_cast<float>((ProcessClockMs() - clock_start) / 1000);

@@ -1,0 +1,355 @@
+// The open-world guard and the backup, run end to end: a world that another
+// process has open is refused before anything is asked or changed, and a
+// run that deletes keeps a backup of the database as it was.
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "leveldb/db.h"
+#include "safety/world_backup.h"
+#include "tests/crafted_worlds.h"
+#include "tests/run_fixture.h"
+#include "tools/world_surgery.h"
+
+namespace quorvales {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the link of an open file descriptor points to.
+std::string FdTarget(pid_t pid, int fd) {
+  char target[4096];
+  const std::string link =
+      "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+  const ssize_t n = readlink(link.c_str(), target, sizeof(target));
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : "";
+}
+
+std::string Comm(pid_t pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+// Waits up to 10 s for ready() to hold.
+bool WaitFor(const std::function<bool()>& ready) {
+  for (int i = 0; i < 1000; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// A process that has a file open or mapped until it is released.
+class Holder {
+ public:
+  // sleep, with the file as its standard input.
+  static Holder Open(const std::string& path) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(path.c_str(), O_RDONLY);
+      if (fd < 0 || dup2(fd, 0) < 0) _exit(126);
+      execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const std::string target = fs::canonical(path).string();
+    EXPECT_TRUE(WaitFor(
+        [&] { return Comm(pid) == "sleep" && FdTarget(pid, 0) == target; }));
+    return Holder(pid);
+  }
+
+  // A child of this process that maps the file and closes it.
+  static Holder Mapped(const std::string& path) {
+    int ready[2];
+    EXPECT_EQ(0, pipe(ready));
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(path.c_str(), O_RDONLY);
+      if (fd < 0 ||
+          mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0) == MAP_FAILED) {
+        _exit(126);
+      }
+      close(fd);
+      if (write(ready[1], "r", 1) != 1) _exit(126);
+      for (;;) pause();
+    }
+    close(ready[1]);
+    char byte = 0;
+    EXPECT_EQ(1, read(ready[0], &byte, 1));
+    close(ready[0]);
+    return Holder(pid);
+  }
+
+  Holder(Holder&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+  ~Holder() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  explicit Holder(pid_t pid) : pid_(pid) {}
+  pid_t pid_;
+};
+
+std::string Described(const std::string& name, pid_t pid) {
+  return name + " (process " + std::to_string(pid) + ")";
+}
+
+// The entries of the world folder that are backups, finished or not.
+std::vector<std::string> Backups(const std::string& world) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(world)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("quorvaleBackup", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+class SafetyTest : public RunFixture {
+ protected:
+  void MakeTicksWorld() {
+    MakeWorld(TicksWorld());
+    std::ofstream(cwd_ + "/w/level.dat") << "level";
+  }
+
+  static void GuardLines(Transcript* t, const std::string& holders) {
+    t->Both("   |- ERROR: World is open in another program: " + holders);
+    t->Both(
+        "   |- Close the world in the game, or stop the server, then run "
+        "again.");
+  }
+
+  std::string Table() const {
+    return cwd_ + "/w/db/" + LargestTable(ReadDatabaseFiles(cwd_ + "/w/db"));
+  }
+};
+
+TEST_F(SafetyTest, GuardRefusesAWorldThatIsOpen) {
+  MakeTicksWorld();
+  const auto before = Dump();
+  struct Case {
+    const char* name;
+    std::vector<std::string> opened, mapped;  // paths in the world folder
+  };
+  const Case cases[] = {
+      {"a table open", {"db/table"}, {}},
+      {"level.dat and CURRENT open", {"level.dat", "db/CURRENT"}, {}},
+      {"a table mapped", {}, {"db/table"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Holder> holders;
+    std::vector<std::pair<pid_t, std::string>> described;
+    for (std::string path : c.opened) {
+      path = path == "db/table" ? Table() : cwd_ + "/w/" + path;
+      holders.push_back(Holder::Open(path));
+      described.push_back({holders.back().pid(), "sleep"});
+    }
+    for (const std::string& path : c.mapped) {
+      (void)path;
+      holders.push_back(Holder::Mapped(Table()));
+      described.push_back({holders.back().pid(), Comm(getpid())});
+    }
+    std::sort(described.begin(), described.end());
+    std::string names;
+    for (const auto& [pid, name] : described) {
+      names += (names.empty() ? "" : ", ") + Described(name, pid);
+    }
+    const ToolRun run = Run("1000\ny\n");
+    Transcript t = Opening(run, "w");
+    t.Console("   |- World Exists!").Both("   |- World Name: Test World");
+    GuardLines(&t, names);
+    ExpectTranscript(t, run);
+    EXPECT_EQ(1, run.exit_code);
+    EXPECT_TRUE(Backups(cwd_ + "/w").empty());
+    holders.clear();
+    EXPECT_EQ(before, Dump());
+  }
+}
+
+TEST_F(SafetyTest, HolderStartedWhileThePromptWaitsIsCaught) {
+  MakeTicksWorld();
+  const auto before = Dump();
+  std::unique_ptr<Holder> holder;
+  RunSettings settings;
+  settings.at_first_prompt = [&] {
+    holder = std::make_unique<Holder>(Holder::Open(cwd_ + "/w/level.dat"));
+  };
+  const ToolRun run = Run("1000\ny\n", {"w"}, settings);
+  ASSERT_TRUE(holder != nullptr);
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  t.Console("Confirmed...");
+  GuardLines(&t, Described("sleep", holder->pid()));
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+  holder.reset();
+  EXPECT_TRUE(Backups(cwd_ + "/w").empty());
+  EXPECT_EQ(before, Dump());
+}
+
+TEST_F(SafetyTest, FilesOfAnotherWorldDoNotCount) {
+  MakeTicksWorld();
+  fs::create_directory(cwd_ + "/other");
+  ASSERT_TRUE(WriteWorld(cwd_ + "/other", "Other", TicksWorld(), &codec_).ok());
+  const Holder holder = Holder::Open(cwd_ + "/other/db/CURRENT");
+  const ToolRun run = Run("1000\ny\n");
+  ExpectTranscript(TicksWorldCompleted(run), run);
+  EXPECT_EQ(0, run.exit_code);
+}
+
+// The backup of a run that deleted records reopens with every record the
+// world had before, and its tables are the world's own files.
+TEST_F(SafetyTest, BackupHoldsTheWorldBeforeTheRun) {
+  MakeTicksWorld();
+  const auto before = Dump();
+  const ToolRun run = Run("1000\ny\n");
+  ExpectTranscript(TicksWorldCompleted(run), run);
+  const std::vector<std::string> backups = Backups(cwd_ + "/w");
+  ASSERT_EQ(1u, backups.size());
+  EXPECT_EQ("quorvaleBackup " + run.log_name.substr(12, 19), backups[0]);
+  const std::string backup = cwd_ + "/w/" + backups[0] + "/db";
+  EXPECT_FALSE(fs::exists(backup + "/LOCK"));
+  int tables = 0;
+  for (const auto& entry : fs::directory_iterator(backup)) {
+    if (entry.path().extension() != ".ldb") continue;
+    struct stat copy, original;
+    ASSERT_EQ(0, stat(entry.path().c_str(), &copy));
+    ASSERT_EQ(0,
+              stat((cwd_ + "/w/db/" + entry.path().filename().string()).c_str(),
+                   &original));
+    EXPECT_EQ(original.st_ino, copy.st_ino);
+    ++tables;
+  }
+  EXPECT_GT(tables, 0);
+  std::map<std::string, std::string> saved;
+  ASSERT_TRUE(DumpDatabase(backup, &saved).ok());
+  EXPECT_EQ(before, saved);
+}
+
+// Where hard links cannot be made, the tables are copied; a name that is
+// taken, finished or not, moves the backup to the next number.
+TEST_F(SafetyTest, BackupCopiesWhereLinksFailAndTakesAFreeName) {
+  MakeTicksWorld();
+  const auto before = Dump();
+  const std::string stamp = "2026-12-10 10-39-39";
+  fs::create_directory(cwd_ + "/w/quorvaleBackup " + stamp);
+  fs::create_directory(cwd_ + "/w/quorvaleBackup " + stamp + " 2.partial");
+  std::ostringstream console, log;
+  Output out{console, log};
+  WorldBackup backup(
+      cwd_ + "/w", stamp,
+      [](const std::string&, const std::string&, std::error_code& error) {
+        error = std::make_error_code(std::errc::not_supported);
+      });
+  ASSERT_TRUE(backup.Make(out));
+  EXPECT_EQ(cwd_ + "/w/quorvaleBackup " + stamp + " 3", backup.folder());
+  EXPECT_EQ("", console.str());
+  const std::string table = Table();
+  struct stat copy, original;
+  ASSERT_EQ(0, stat(table.c_str(), &original));
+  ASSERT_EQ(
+      0, stat((backup.folder() + "/db/" + fs::path(table).filename().string())
+                  .c_str(),
+              &copy));
+  EXPECT_NE(original.st_ino, copy.st_ino);
+  std::map<std::string, std::string> saved;
+  ASSERT_TRUE(DumpDatabase(backup.folder() + "/db", &saved).ok());
+  EXPECT_EQ(before, saved);
+  backup.ReportKept(out);
+  EXPECT_EQ("Backup of the database before the deletes: " + cwd_ +
+                "/w/quorvaleBackup " + stamp + " 3\n",
+            console.str());
+  backup.Discard();
+  EXPECT_FALSE(fs::exists(cwd_ + "/w/quorvaleBackup " + stamp + " 3"));
+}
+
+// A copy stopped by a file-size limit: the error names the file, what was
+// made is gone, and the world is as it was, byte for byte.
+TEST_F(SafetyTest, BackupThatCannotBeMadeChangesNothing) {
+  MakeTicksWorld();
+  DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
+  std::string log;
+  for (const auto& [name, contents] : files) {
+    if (fs::path(name).extension() == ".log") log = name;
+  }
+  ASSERT_FALSE(log.empty());
+  // A write batch of one put of 10 KB, still only in the log.
+  std::string batch("\x00\x10\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12);
+  batch += std::string(
+               "\x01\x03"
+               "big"
+               "\x90\x4e",
+               7) +
+           std::string(10000, 'b');
+  files[log] = BuildLog({batch});
+  ASSERT_TRUE(WriteDatabaseFiles(cwd_ + "/w/db", files));
+  RunSettings settings;
+  settings.file_size_limit = 4096;
+  const ToolRun run = Run("1000\ny\n", {"w"}, settings);
+  Transcript t = Opening(run, "w");
+  Prompts(&t, "Test World", "1000");
+  t.Console("Confirmed...");
+  t.Both("   |- ERROR: Backup failed: w/db/" + log + ": File too large");
+  t.Both("   |- Nothing was changed.");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_TRUE(Backups(cwd_ + "/w").empty());
+  EXPECT_TRUE(files == ReadDatabaseFiles(cwd_ + "/w/db"));
+}
+
+// No backup stays after a run that deleted nothing.
+TEST_F(SafetyTest, RunsThatDeleteNothingKeepNoBackup) {
+  struct Case {
+    const char* name;
+    std::string input;
+    void (*damage)(const std::string& db);
+    int exit_code;
+  };
+  const Case cases[] = {
+      {"nothing marked", "50000\ny\n", [](const std::string&) {}, 0},
+      {"the open fails", "1000\ny\n",
+       [](const std::string& db) {
+         std::ofstream(db + "/CURRENT") << "MANIFEST-000099\n";
+       },
+       1},
+      {"the read fails", "1000\ny\n",
+       [](const std::string& db) {
+         DatabaseFiles files = ReadDatabaseFiles(db);
+         for (const CraftedWorld& c : CraftedWorlds()) {
+           if (c.ending == CraftedWorld::kReadFails) {
+             ASSERT_TRUE(c.craft(&files, LargestTable(files)));
+             break;
+           }
+         }
+         ASSERT_TRUE(WriteDatabaseFiles(db, files));
+       },
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(cwd_ + "/w");
+    MakeTicksWorld();
+    c.damage(cwd_ + "/w/db");
+    const ToolRun run = Run(c.input);
+    EXPECT_EQ(c.exit_code, run.exit_code) << run.console;
+    EXPECT_NE(std::string::npos,
+              run.console.find(c.exit_code == 0 ? "\nTime taken: " : "failed"))
+        << run.console;
+    EXPECT_TRUE(Backups(cwd_ + "/w").empty());
+  }
+}
+
+}  // namespace
+}  // namespace quorvales
