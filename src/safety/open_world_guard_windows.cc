@@ -3,8 +3,10 @@
 // lock violation.  The Restart Manager names the programs that hold them;
 // it is loaded at run time so that the exe imports no DLL it did not have.
 
-#include <restartmanager.h>
+// clang-format off
 #include <windows.h>
+#include <restartmanager.h>  // needs windows.h first
+// clang-format on
 
 #include "safety/open_world_guard.h"
 

@@ -4,6 +4,8 @@
 // the whole console transcript and log file with the golden files that the
 // Linux build is held to, apart from the line ends and the pause's text.
 
+#include <windows.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -139,6 +141,59 @@ void RunCraftedWorlds(const fs::path& cwd, const std::string& exe,
   }
 }
 
+// A helper program holds the world's MANIFEST open for writing, as the
+// game does: the guard refuses the world before anything is asked, and the
+// world is unchanged.  Wine's Restart Manager names no program, so the
+// line may have no names.
+void RunWorldOpen(const fs::path& cwd, const std::string& exe,
+                  const fs::path& example2) {
+  const fs::path world = cwd / "w";
+  quorvales::CopyTree(example2.string(), world.string());
+  std::map<std::string, std::string> before, after;
+  Check(quorvales::DumpDatabase((world / "db").string(), &before).ok(),
+        "the fixture world reads before the run");
+  const quorvales::DatabaseFiles files =
+      quorvales::ReadDatabaseFiles((world / "db").string());
+  const std::string manifest = quorvales::CurrentManifest(files);
+  const fs::path ready = cwd / "held";
+  std::string command =
+      "\"" + (fs::path(exe).parent_path() / "hold_file.exe").string() +
+      "\" \"" + (world / "db" / manifest).string() + "\" \"" + ready.string() +
+      "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION holder = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &holder)) {
+    Check(false, "the holder starts");
+    return;
+  }
+  for (int i = 0; i < 1000 && !fs::exists(ready); ++i) Sleep(10);
+  Check(fs::exists(ready), "the holder has the MANIFEST open");
+
+  const Run run = RunTool(cwd, exe, "w", "1000\ny\n");
+  TerminateProcess(holder.hProcess, 0);
+  WaitForSingleObject(holder.hProcess, INFINITE);
+  CloseHandle(holder.hProcess);
+  CloseHandle(holder.hThread);
+
+  Check(run.exit_code == 1, "exit code " + std::to_string(run.exit_code));
+  Check(run.paused, "the pause at the end");
+  const std::string refused =
+      "   |- World Name: Example 2\n"
+      "   |- ERROR: World is open in another program";
+  const size_t at = run.console.find(refused);
+  const size_t end = run.console.find('\n', at + refused.size() - 1);
+  Check(at != std::string::npos &&
+            run.console.substr(end) ==
+                "\n   |- Close the world in the game, or stop the server, then "
+                "run again.\n",
+        "the guard's lines end the run:\n" + run.console);
+  Check(quorvales::DumpDatabase((world / "db").string(), &after).ok() &&
+            before == after,
+        "the world is unchanged");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,7 +221,7 @@ int main(int argc, char** argv) {
   std::string golden_name = test, args = "w", input;
   int exit_code = 0;
   bool pauses = true;
-  std::map<std::string, std::string> before;
+  std::map<std::string, std::string> before, original;
   std::string typed_world;
   if (test == "completed_in_subfolder") {
     golden_name = "completed";
@@ -182,15 +237,20 @@ int main(int argc, char** argv) {
     quorvales::CopyTree(example2.string(), world.string());
     Check(quorvales::DumpDatabase((world / "db").string(), &before).ok(),
           "the fixture world reads before the run");
+    original = before;
     input = golden_name == "completed" ? "1000\ny\n" : "1000\nn\n";
   } else if (test == "world_not_found") {
     args = "missing";
-  } else if (test == "crafted_worlds") {
+  } else if (test == "crafted_worlds" || test == "world_open") {
     if (!fs::exists(example2)) {
       std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
       return kSkipped;
     }
-    RunCraftedWorlds(cwd, exe, example2);
+    if (test == "crafted_worlds") {
+      RunCraftedWorlds(cwd, exe, example2);
+    } else {
+      RunWorldOpen(cwd, exe, example2);
+    }
     std::error_code ignored;
     fs::remove_all(work, ignored);
     std::cout << test << ": " << (failures == 0 ? "passed" : "failed")
@@ -236,6 +296,18 @@ int main(int argc, char** argv) {
       }
     }
     Check(before == after, "every other record is unchanged");
+  }
+  if (golden_name == "completed") {
+    // The backup, made with hard links, holds the world as it was.
+    std::map<std::string, std::string> saved;
+    for (const auto& entry : fs::directory_iterator(world)) {
+      if (entry.path().filename().string().rfind("quorvaleBackup ", 0) == 0) {
+        Check(quorvales::DumpDatabase((entry.path() / "db").string(), &saved)
+                  .ok(),
+              "the backup reads");
+      }
+    }
+    Check(saved == original, "the backup holds the world before the run");
   }
   std::error_code ignored;  // a leftover temporary folder fails nothing
   fs::remove_all(work, ignored);
