@@ -4,7 +4,8 @@
 #   read     every file of db/ read once (cat);
 #   floor    every block of every table inflated by zlib, nothing else;
 #   tool     a confirmed run with limit 1000 on a fresh copy of the world,
-#            once decoding with zlib and once with libdeflate.
+#            once decoding with zlib and once with libdeflate;
+#   backup   the backup that such a run makes first, alone, on a fresh copy.
 # Each is run QUORVALES_BENCH_RUNS times (5) and the median reported.  The
 # files are in the page cache for every measure alike.
 # QUORVALES_BENCH_SIZES picks other sizes, in MB ("50 250 1000").
@@ -30,7 +31,7 @@ build() {  # folder, extra CMake options
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQUORVALES_TESTS=OFF \
     -DQUORVALES_LEVELDB_TESTS=OFF "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" --target quorvales make_bench_world \
-    inflate_floor >/dev/null
+    inflate_floor make_backup >/dev/null
 }
 echo "== building"
 build "$root/build-bench" -DQUORVALES_LIBDEFLATE=ON
@@ -79,6 +80,14 @@ run_tool() {  # binary, world
     { echo "bench: the tool did not purge $2" >&2; exit 1; }
 }
 
+run_backup() {  # world
+  rm -rf "$work"
+  mkdir -p "$work"
+  cp -r "$1" "$work/w"
+  sync
+  measure "$bin/make_backup" "$work/w"
+}
+
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 results=$(mktemp)
@@ -97,8 +106,9 @@ for size in $sizes; do
       tail -n 1)" >>"$results.$size"
     echo "tool-libdeflate $(run_tool "$bin/quorvales" "$world" | tail -n 1)" \
       >>"$results.$size"
+    echo "backup $(run_backup "$world" | tail -n 1)" >>"$results.$size"
   done
-  for what in read floor tool-zlib tool-libdeflate; do
+  for what in read floor tool-zlib tool-libdeflate backup; do
     row=$(grep "^$what " "$results.$size")
     echo "$size $stored $decoded $what" \
       "$(cut -d' ' -f2 <<<"$row" | median)" \
@@ -128,6 +138,18 @@ awk '
       if (f[4] ~ /^tool/) {
         per_mb[f[4], f[1]] = f[5] / (f[3] / 1e6)
         order[f[4]] = order[f[4]] " " f[1]
+      }
+    }
+    print ""
+    for (i = 1; i <= NR; i++) {
+      split(rows[i], f, " ")
+      if (f[4] == "tool-libdeflate") tool[f[1]] = f[5]
+      if (f[4] == "backup") backup[f[1]] = f[5]
+    }
+    for (w in backup) {
+      if (tool[w] > 0) {
+        printf "The backup, alone, on the %s MB world: %.3f s, %.1f%% of the run with libdeflate\n",
+          w, backup[w], backup[w] / tool[w] * 100
       }
     }
     print ""
