@@ -7,6 +7,8 @@
 
 namespace quorvales {
 
+// Paths are UTF-8, as the tool takes them.
+
 // Copies a folder tree, making every copy writable.
 void CopyTree(const std::string& from, const std::string& to);
 

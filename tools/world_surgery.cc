@@ -9,6 +9,7 @@
 #include "leveldb/slice.h"
 #include "leveldb/zlib_compressor.h"
 #include "leveldb_ext/inflate.h"
+#include "platform/file_path.h"
 #include "util/coding.h"
 #include "util/crc32c.h"
 
@@ -304,20 +305,22 @@ bool SetTableSize(std::vector<std::string>* manifest_records, uint64_t number,
 DatabaseFiles ReadDatabaseFiles(const std::string& db) {
   DatabaseFiles files;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(db, error)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[entry.path().filename().string()].assign(
-        std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  for (const std::string& name : FolderEntries(db, error)) {
+    const fs::path path = FilePath(db + "/" + name);
+    if (!fs::is_regular_file(path, error)) continue;
+    std::ifstream in(path, std::ios::binary);
+    files[name].assign(std::istreambuf_iterator<char>(in),
+                       std::istreambuf_iterator<char>());
   }
   return files;
 }
 
 bool WriteDatabaseFiles(const std::string& db, const DatabaseFiles& files) {
   std::error_code error;
-  fs::create_directories(db, error);
+  fs::create_directories(FilePath(db), error);
   for (const auto& [name, contents] : files) {
-    std::ofstream out(fs::path(db) / name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FilePath(db + "/" + name),
+                      std::ios::binary | std::ios::trunc);
     out << contents;
     if (!out.good()) return false;
   }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/file_path.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -35,13 +37,13 @@ bool IsSpecialFile(const std::string& path) {
 
 bool FileExists(const std::string& path) {
   if (IsSpecialFile(path)) return true;
-  std::ifstream file(path);
+  std::ifstream file(FilePath(path));
   return file.good();
 }
 
 bool ReadWorldName(const std::string& path, std::string* name) {
   if (IsSpecialFile(path)) return false;
-  std::ifstream file(path);
+  std::ifstream file(FilePath(path));
   std::string line;
   if (!std::getline(file, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -13,13 +13,17 @@
 #include "chunks/scan_purge.h"
 #include "output/line_writer.h"
 #include "output/run_log.h"
+#include "platform/command_line.h"
 #include "safety/open_world_guard.h"
 #include "safety/world_backup.h"
 #include "world/world_database.h"
 
 using namespace quorvales;
 
-int main(int argc, char** argv) {
+namespace {
+
+// The run, with the command line's arguments in UTF-8.
+int Run(const std::vector<std::string>& args) {
   IgnoreFileSizeSignal();
   std::ofstream log;
   const RunLogNames names = OpenRunLog(LocalStartTime(), &log);
@@ -30,11 +34,12 @@ int main(int argc, char** argv) {
   WriteBoth(out, "1. Starting Process...");
 
   std::string world_folder = "world";
-  if (argc > 1) {
-    world_folder = argv[1];
+  if (args.size() > 1) {
+    world_folder = args[1];
     WriteBoth(out, "2. Using directory ", world_folder);
   } else {
-    WriteBoth(out, "Usage: ", argc > 0 ? argv[0] : "", " <world_directory>");
+    WriteBoth(out, "Usage: ", args.empty() ? "" : args[0],
+              " <world_directory>");
     WriteBoth(out, "2. Using default directory <world/db>");
   }
   const std::string db_path = world_folder + "/db";
@@ -113,3 +118,17 @@ int main(int argc, char** argv) {
   Pause(std::cin, std::cout, true);
   return purged ? 0 : 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the command line as UTF-16, which holds any name.
+int wmain(int argc, wchar_t** argv) {
+  const Utf8Console console;
+  return Run(Utf8Arguments(argc, argv));
+}
+#else
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

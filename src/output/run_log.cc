@@ -1,5 +1,7 @@
 #include "output/run_log.h"
 
+#include "platform/file_path.h"
+
 namespace quorvales {
 
 namespace {
@@ -29,7 +31,7 @@ RunLogNames OpenRunLog(const std::tm& start, std::ofstream* log) {
   names.file_stamp = Stamp(start, "%Y-%m-%d %H-%M-%S");
   if (!names.file_stamp.empty()) {
     names.file_name = "quorvaleLog " + names.file_stamp + ".txt";
-    log->open(names.file_name, std::ios::out | std::ios::trunc);
+    log->open(FilePath(names.file_name), std::ios::out | std::ios::trunc);
   } else {
     log->setstate(std::ios::failbit);
   }

@@ -8,46 +8,31 @@
 #include <restartmanager.h>  // needs windows.h first
 // clang-format on
 
+#include "leveldb/windows_path.h"
 #include "safety/open_world_guard.h"
 
 namespace quorvales {
 
 namespace {
 
-// Paths arrive in the ANSI code page, as the command line gives them.
-std::wstring Wide(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                    static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      &wide[0], n);
-  return wide;
-}
-
-std::string Utf8(const wchar_t* text) {
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string narrow(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], n, nullptr, nullptr);
-  narrow.resize(static_cast<size_t>(n - 1));
-  return narrow;
-}
-
-std::vector<std::wstring> WorldFiles(const std::wstring& world) {
+// The world's files as the wide file calls take them, each converted whole
+// so that a long path gets its prefix.
+std::vector<std::wstring> WorldFiles(const std::string& world) {
   std::vector<std::wstring> files;
-  const std::wstring db = world + L"\\db\\";
+  const std::string db = world + "\\db\\";
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((db + L"*").c_str(), &found);
+  HANDLE search =
+      FindFirstFileW(leveldb::WindowsPath(db + "*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        files.push_back(db + found.cFileName);
+        files.push_back(
+            leveldb::WindowsPath(db + leveldb::Utf8FromWide(found.cFileName)));
       }
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  files.push_back(world + L"\\level.dat");
+  files.push_back(leveldb::WindowsPath(world + "\\level.dat"));
   return files;
 }
 
@@ -103,7 +88,7 @@ std::vector<WorldHolder> NameHolders(const std::vector<std::wstring>& files) {
       const DWORD self = GetCurrentProcessId();
       for (UINT i = 0; rc == ERROR_SUCCESS && i < count; ++i) {
         if (info[i].Process.dwProcessId == self) continue;
-        holders.push_back({Utf8(info[i].strAppName),
+        holders.push_back({leveldb::Utf8FromWide(info[i].strAppName),
                            static_cast<long>(info[i].Process.dwProcessId)});
       }
     }
@@ -117,7 +102,7 @@ std::vector<WorldHolder> NameHolders(const std::vector<std::wstring>& files) {
 
 std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder) {
   std::vector<std::wstring> held;
-  for (const std::wstring& file : WorldFiles(Wide(world_folder))) {
+  for (const std::wstring& file : WorldFiles(world_folder)) {
     if (HeldForWriting(file)) held.push_back(file);
   }
   if (held.empty()) return {};

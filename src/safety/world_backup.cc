@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_path.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,14 +20,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsTable(const fs::path& name) {
-  return name.extension() == ".ldb" || name.extension() == ".sst";
+bool IsTable(const std::string& name) {
+  const auto ends_with = [&](const char* tail) {
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, tail) == 0;
+  };
+  return ends_with(".ldb") || ends_with(".sst");
 }
 
 bool Taken(const std::string& folder) {
   std::error_code ignored;
-  return fs::exists(folder, ignored) ||
-         fs::exists(folder + ".partial", ignored);
+  return fs::exists(FilePath(folder), ignored) ||
+         fs::exists(FilePath(folder + ".partial"), ignored);
 }
 
 // Copies from to to, a new file, with the system's own error where it
@@ -35,7 +40,7 @@ bool Taken(const std::string& folder) {
 void CopyFile(const std::string& from, const std::string& to,
               std::error_code& error) {
 #ifdef _WIN32
-  fs::copy_file(from, to, error);
+  fs::copy_file(FilePath(from), FilePath(to), error);
 #else
   error.clear();
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -77,7 +82,7 @@ void CopyFile(const std::string& from, const std::string& to,
 
 void HardLink(const std::string& from, const std::string& to,
               std::error_code& error) {
-  fs::create_hard_link(from, to, error);
+  fs::create_hard_link(FilePath(from), FilePath(to), error);
 }
 
 void IgnoreFileSizeSignal() {
@@ -95,33 +100,31 @@ WorldBackup::WorldBackup(std::string world_folder, std::string file_stamp,
 bool WorldBackup::Make(Output& out) {
   const std::string db = world_folder_ + "/db";
   std::error_code error;
-  if (!fs::is_regular_file(db + "/CURRENT", error)) return true;
+  if (!fs::is_regular_file(FilePath(db + "/CURRENT"), error)) return true;
 
   const std::string base = world_folder_ + "/quorvaleBackup " + file_stamp_;
   std::string name = base;
   for (int n = 2; Taken(name); ++n) name = base + " " + std::to_string(n);
   partial_ = name + ".partial";
-  if (!fs::create_directory(partial_, error)) {
+  if (!fs::create_directory(FilePath(partial_), error)) {
     if (!error) error = std::make_error_code(std::errc::file_exists);
     const std::string path = partial_;
     partial_.clear();  // not ours to remove
     return Fail(out, path, error);
   }
-  if (!fs::create_directory(partial_ + "/db", error)) {
+  if (!fs::create_directory(FilePath(partial_ + "/db"), error)) {
     return Fail(out, partial_ + "/db", error);
   }
 
   // The names first, so that no file the copy makes is listed.
-  std::vector<fs::path> names;
-  for (fs::directory_iterator it(db, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(it->path().filename());
-  }
+  const std::vector<std::string> names = FolderEntries(db, error);
   if (error) return Fail(out, db, error);
-  for (const fs::path& file : names) {
-    const std::string from = db + "/" + file.string();
-    const std::string to = partial_ + "/db/" + file.string();
-    if (file == "LOCK" || !fs::is_regular_file(from, error)) continue;
+  for (const std::string& file : names) {
+    const std::string from = db + "/" + file;
+    const std::string to = partial_ + "/db/" + file;
+    if (file == "LOCK" || !fs::is_regular_file(FilePath(from), error)) {
+      continue;
+    }
     if (IsTable(file)) {
       link_(from, to, error);
       if (!error) continue;
@@ -132,7 +135,7 @@ bool WorldBackup::Make(Output& out) {
     if (error) return Fail(out, from, error);
   }
 
-  fs::rename(partial_, name, error);
+  fs::rename(FilePath(partial_), FilePath(name), error);
   if (error) return Fail(out, partial_, error);
   partial_.clear();
   folder_ = name;
@@ -142,8 +145,7 @@ bool WorldBackup::Make(Output& out) {
 bool WorldBackup::Fail(Output& out, const std::string& path,
                        const std::error_code& error) {
   if (!partial_.empty()) {
-    std::error_code ignored;
-    fs::remove_all(partial_, ignored);
+    RemoveTree(partial_);
     partial_.clear();
   }
   WriteBoth(out, "   |- ERROR: Backup failed: ", path, ": ", error.message());
@@ -158,8 +160,7 @@ void WorldBackup::ReportKept(Output& out) const {
 
 void WorldBackup::Discard() {
   if (folder_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(folder_, ignored);
+  RemoveTree(folder_);
   folder_.clear();
 }
 

@@ -11,8 +11,8 @@ namespace {
 
 // The path as LevelDB's environment takes it.  On Windows the separators
 // become '\': Windows accepts '/', but file calls such as ReplaceFile under
-// Wine do not.  The bytes are otherwise passed on as typed, in the ANSI
-// code page that LevelDB's Windows file calls use.
+// Wine do not.  The UTF-8 text is otherwise passed on as typed; LevelDB's
+// Windows file calls take it as UTF-16.
 std::string NativePath(std::string path) {
 #ifdef _WIN32
   for (char& c : path) {

@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 
+#include "platform/file_path.h"
 #include "tests/crafted_worlds.h"
 #include "tests/database_dump.h"
 #include "tests/golden.h"
@@ -62,6 +63,17 @@ struct Run {
   bool paused = false;
 };
 
+std::wstring Wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                    static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                      &wide[0], n);
+  return wide;
+}
+
+// args in UTF-8; the command processor gets them as UTF-16, as a user's
+// command line would.
 Run RunTool(const fs::path& cwd, const std::string& exe,
             const std::string& args, const std::string& input) {
   std::ofstream(cwd / "input.txt", std::ios::binary) << input;
@@ -69,11 +81,12 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
   fs::current_path(cwd);
   // The outer quotes are the command processor's own and are dropped.
   const std::string command =
-      "\"\"" + exe + "\" " + args + " <input.txt >console.txt\"";
+      "\"\"" + exe + "\" \"" + args + "\" <input.txt >console.txt\"";
   Run run;
-  run.exit_code = std::system(command.c_str());
+  run.exit_code = _wsystem(Wide(command).c_str());
   run.console_crlf = FromTextMode(
-      quorvales::ReadFile((cwd / "console.txt").string()), &run.console);
+      quorvales::ReadFile(quorvales::PathText(cwd / "console.txt")),
+      &run.console);
   const size_t pause = run.console.rfind(kWinePause);
   if (pause != std::string::npos &&
       run.console.find_first_not_of(" \n", pause + sizeof(kWinePause) - 1) ==
@@ -82,10 +95,10 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
     run.console.erase(pause);
   }
   for (const auto& entry : fs::directory_iterator(cwd)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = quorvales::PathText(entry.path().filename());
     if (name.rfind("quorvaleLog ", 0) == 0) {
-      run.log_crlf =
-          FromTextMode(quorvales::ReadFile(entry.path().string()), &run.log);
+      run.log_crlf = FromTextMode(
+          quorvales::ReadFile(quorvales::PathText(entry.path())), &run.log);
     }
   }
   // Windows cannot remove a folder that is some process's current one.
@@ -93,13 +106,14 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
   return run;
 }
 
-// The text with each appearance of the typed world path written as "w";
-// an empty path leaves it as it is.
-std::string AsTypedW(std::string text, const std::string& typed) {
+// The text with each appearance of typed written as plain; an empty typed
+// leaves it as it is.
+std::string Replaced(std::string text, const std::string& typed,
+                     const std::string& plain) {
   if (typed.empty()) return text;
   for (size_t at = text.find(typed); at != std::string::npos;
-       at = text.find(typed, at + 1)) {
-    text.replace(at, typed.size(), "w");
+       at = text.find(typed, at + plain.size())) {
+    text.replace(at, typed.size(), plain);
   }
   return text;
 }
@@ -222,20 +236,46 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   bool pauses = true;
   std::map<std::string, std::string> before, original;
-  std::string typed_world;
+  std::string typed_world, level_name;
+  fs::path run_in = cwd;
   if (test == "completed_in_subfolder") {
     golden_name = "completed";
     args = typed_world = "worlds/w";
+  } else if (test == "unicode_world") {
+    // Characters that no ANSI code page holds, in the path and the name;
+    // the transcript must hold them in UTF-8, as the Linux build's does.
+    golden_name = "completed";
+    args = typed_world = u8"世界 Ñ 🌍/w";
+    level_name = u8"Mundo Ñ 世界 🌍";
+  } else if (test == "unicode_cwd") {
+    // The log goes into a working folder with such a name.
+    golden_name = "completed";
+    run_in = cwd / fs::u8path(u8"日志 Ñ 🌍");
+  } else if (test == "long_path") {
+    // A world path past MAX_PATH, typed in full.
+    golden_name = "completed";
+    const fs::path deep =
+        cwd / std::string(100, 'a') / std::string(100, 'b') / "w";
+    args = typed_world = quorvales::PathText(deep);
   }
-  const fs::path world = cwd / args;
+  fs::create_directories(run_in);
+  const fs::path world = run_in / fs::u8path(args);
   if (golden_name == "completed" || test == "not_confirmed") {
     if (!fs::exists(example2)) {
       std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
       return kSkipped;
     }
-    fs::create_directories(world.parent_path());
-    quorvales::CopyTree(example2.string(), world.string());
-    Check(quorvales::DumpDatabase((world / "db").string(), &before).ok(),
+    fs::create_directories(
+        quorvales::FilePath(quorvales::PathText(world.parent_path())));
+    quorvales::CopyTree(example2.string(), quorvales::PathText(world));
+    if (!level_name.empty()) {
+      std::ofstream(
+          quorvales::FilePath(quorvales::PathText(world) + "/levelname.txt"),
+          std::ios::binary)
+          << level_name;
+    }
+    Check(quorvales::DumpDatabase(quorvales::PathText(world / "db"), &before)
+              .ok(),
           "the fixture world reads before the run");
     original = before;
     input = golden_name == "completed" ? "1000\ny\n" : "1000\nn\n";
@@ -251,8 +291,7 @@ int main(int argc, char** argv) {
     } else {
       RunWorldOpen(cwd, exe, example2);
     }
-    std::error_code ignored;
-    fs::remove_all(work, ignored);
+    quorvales::RemoveTree(quorvales::PathText(work));
     std::cout << test << ": " << (failures == 0 ? "passed" : "failed")
               << std::endl;
     return failures == 0 ? 0 : 1;
@@ -267,16 +306,25 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const Run run = RunTool(cwd, exe, args, input);
+  const Run run = RunTool(run_in, exe, args, input);
   Check(run.exit_code == exit_code,
         "exit code " + std::to_string(run.exit_code));
   Check(run.paused == pauses, "the pause at the end");
   Check(run.console_crlf, "CR LF line ends on the console");
   Check(run.log_crlf, "CR LF line ends in the log file");
-  const std::string console =
-      quorvales::MaskRunDetails(AsTypedW(run.console, typed_world));
-  const std::string log =
-      quorvales::MaskRunDetails(AsTypedW(run.log, typed_world));
+  const std::string console = quorvales::MaskRunDetails(Replaced(
+      Replaced(run.console, typed_world, "w"), level_name, "Example 2"));
+  const std::string log = quorvales::MaskRunDetails(
+      Replaced(Replaced(run.log, typed_world, "w"), level_name, "Example 2"));
+  if (!level_name.empty()) {
+    Check(run.console.find("\n2. Using directory " + typed_world + "\n") !=
+                  std::string::npos &&
+              run.console.find("\n   |- World Name: " + level_name + "\n") !=
+                  std::string::npos &&
+              run.log.find("\n   |- World Name: " + level_name + "\n") !=
+                  std::string::npos,
+          "the path and the name in UTF-8, as typed");
+  }
   Check(console == quorvales::ReadGolden(golden, golden_name + ".console"),
         "console transcript:\n" + console);
   Check(log == quorvales::ReadGolden(golden, golden_name + ".log"),
@@ -284,8 +332,9 @@ int main(int argc, char** argv) {
 
   if (!before.empty()) {
     std::map<std::string, std::string> after;
-    Check(quorvales::DumpDatabase((world / "db").string(), &after).ok(),
-          "the world reads after the run");
+    Check(
+        quorvales::DumpDatabase(quorvales::PathText(world / "db"), &after).ok(),
+        "the world reads after the run");
     if (golden_name == "completed") {
       // The two tick records over 1000 bytes, at (-2, 3) and (5, 2).
       const std::string deleted[] = {
@@ -300,17 +349,18 @@ int main(int argc, char** argv) {
   if (golden_name == "completed") {
     // The backup, made with hard links, holds the world as it was.
     std::map<std::string, std::string> saved;
-    for (const auto& entry : fs::directory_iterator(world)) {
-      if (entry.path().filename().string().rfind("quorvaleBackup ", 0) == 0) {
-        Check(quorvales::DumpDatabase((entry.path() / "db").string(), &saved)
-                  .ok(),
+    std::error_code error;
+    const std::string folder = quorvales::PathText(world);
+    for (const std::string& name : quorvales::FolderEntries(folder, error)) {
+      if (name.rfind("quorvaleBackup ", 0) == 0) {
+        Check(quorvales::DumpDatabase(folder + "/" + name + "/db", &saved).ok(),
               "the backup reads");
       }
     }
     Check(saved == original, "the backup holds the world before the run");
   }
-  std::error_code ignored;  // a leftover temporary folder fails nothing
-  fs::remove_all(work, ignored);
+  // A leftover temporary folder fails nothing.
+  quorvales::RemoveTree(quorvales::PathText(work));
   std::cout << test << ": " << (failures == 0 ? "passed" : "failed")
             << std::endl;
   return failures == 0 ? 0 : 1;
