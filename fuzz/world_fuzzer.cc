@@ -203,7 +203,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (world.Open(db, out)) {
     quorvales::RunCounters counters;
     std::vector<std::string> marked_keys;
-    quorvales::ScanMarkAndPurge(world, 1000.0f, out, &counters, &marked_keys);
+    quorvales::ScanMarkAndPurge(world, 1000.0f, out, &counters, &marked_keys,
+                                2);
     world.Close(out);
   }
   return 0;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs every test: the project's own and LevelDB's
 # suite, then the project's tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows build's tests under Wine,
-# then each fuzzer for a bounded time.
+# UndefinedBehaviorSanitizer, the parallel scan's under ThreadSanitizer,
+# then the Windows build's tests under Wine, then each fuzzer for a
+# bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -19,6 +20,13 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVALES_SANITIZE=ON -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" && ctest -j"$jobs" --output-on-failure --timeout 900)
+
+echo "== the parallel scan's tests under ThreadSanitizer"
+cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUORVALES_TSAN=ON -DQUORVALES_LEVELDB_TESTS=OFF >/dev/null
+cmake --build "$root/build-tsan" -j"$jobs" --target quorvales_tests
+(cd "$root/build-tsan" && ctest -j"$jobs" --output-on-failure --timeout 900 \
+  -R '^(ParallelScanTest|ScanRangesTest)\.')
 
 echo "== build quorvales.exe and test it under Wine"
 bash "$root/scripts/test-windows.sh"
@@ -67,4 +75,4 @@ for fuzzer in block_decode chunk_key world; do
   rm -rf "$scratch"
 done
 rm -rf "$worlds"
-echo "suites: 6 passed, 0 failed"
+echo "suites: 7 passed, 0 failed"

@@ -52,14 +52,16 @@ std::string ChunkKey(int32_t x, int32_t z, int32_t dimension, uint8_t tag,
 leveldb::Status WriteWorld(const std::string& folder,
                            const std::string& level_name,
                            const std::vector<WorldRecord>& records,
-                           leveldb::Compressor* codec) {
+                           leveldb::Compressor* codec,
+                           const WorldShape& shape) {
   std::ofstream(folder + "/levelname.txt", std::ios::binary) << level_name;
   std::unique_ptr<const leveldb::FilterPolicy> filter(
       leveldb::NewBloomFilterPolicy(10));
   leveldb::Options options;
   options.create_if_missing = true;
   options.error_if_exists = true;
-  options.block_size = 163840;
+  options.block_size = shape.block_size;
+  options.write_buffer_size = shape.write_buffer_size;
   options.filter_policy = filter.get();
   options.compressors[0] = codec;
   if (codec == nullptr) options.compression = leveldb::kNoCompression;
@@ -76,7 +78,7 @@ leveldb::Status WriteWorld(const std::string& folder,
     }
   }
   if (s.ok()) s = db->Write(leveldb::WriteOptions(), &batch);
-  if (s.ok()) db->CompactRange(nullptr, nullptr);
+  if (s.ok() && shape.compact) db->CompactRange(nullptr, nullptr);
   delete db;
   return s;
 }

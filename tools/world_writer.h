@@ -37,13 +37,23 @@ enum ChunkTag : uint8_t {
 std::string ChunkKey(int32_t x, int32_t z, int32_t dimension, uint8_t tag,
                      int subchunk = -1);
 
-// Writes the records into folder/db (created) through codec, with 160 KiB
-// blocks and a Bloom filter, compacted into tables; writes levelname.txt
-// holding level_name exactly.  A null codec stores blocks uncompressed.
+// How the database is laid out: the game's 160 KiB blocks, compacted; or
+// other tools' small blocks; or left as the writes made it, in overlapping
+// level-0 tables of at most write_buffer_size each.
+struct WorldShape {
+  size_t block_size = 163840;
+  size_t write_buffer_size = 4 << 20;
+  bool compact = true;
+};
+
+// Writes the records into folder/db (created) through codec, with a Bloom
+// filter, in the given shape; writes levelname.txt holding level_name
+// exactly.  A null codec stores blocks uncompressed.
 leveldb::Status WriteWorld(const std::string& folder,
                            const std::string& level_name,
                            const std::vector<WorldRecord>& records,
-                           leveldb::Compressor* codec);
+                           leveldb::Compressor* codec,
+                           const WorldShape& shape = WorldShape());
 
 // Records of a world with chunks in all three dimensions, the usual tags,
 // Quorvale records below, at and above 1000 bytes, and named records.  The

@@ -11,6 +11,7 @@
 #include "chunks/run_counters.h"
 #include "chunks/run_stats.h"
 #include "chunks/scan_purge.h"
+#include "chunks/scan_ranges.h"
 #include "output/line_writer.h"
 #include "output/run_log.h"
 #include "platform/command_line.h"
@@ -102,8 +103,8 @@ int Run(const std::vector<std::string>& args) {
   }
   RunCounters counters;
   std::vector<std::string> marked_keys;
-  const bool purged =
-      ScanMarkAndPurge(world, data_limit, out, &counters, &marked_keys);
+  const bool purged = ScanMarkAndPurge(world, data_limit, out, &counters,
+                                       &marked_keys, ScanThreads());
   WriteRunStats(out, counters);
   // The backup is kept only when records were deleted.  Windows cannot
   // remove a link to a table that is still open, so it goes after closing.

@@ -1,41 +1,165 @@
 #include "chunks/scan_purge.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "chunks/chunk_key.h"
 #include "chunks/record_lines.h"
+#include "chunks/scan_ranges.h"
 
 namespace quorvales {
 
 namespace {
 
-// Returns the iterator's status once it stops: an error there means the
-// keys seen so far are not the whole world.
-leveldb::Status Scan(leveldb::Iterator* it, float data_limit, Output& out,
-                     RunCounters* counters,
-                     std::vector<std::string>* marked_keys) {
+// What the lines of one Quorvale record need.
+struct QuorvaleRecord {
+  int32_t x = 0;
+  int32_t z = 0;
+  uint32_t size = 0;
+};
+
+// The scan of one key range: its records in key order, the keys over the
+// limit, its counters, and the iterator's status once it stopped (an error
+// there means the keys seen are not the whole range).  With out set, each
+// record's line is written as it is found instead of being kept.
+struct RangeScan {
+  Output* out = nullptr;
+  std::vector<QuorvaleRecord> records;
+  std::vector<std::string> marked_keys;
+  RunCounters counters;
+  leveldb::Status status;
+};
+
+void WriteRecordLine(Output& out, const QuorvaleRecord& record,
+                     float data_limit) {
   const float limit_kb = data_limit / 1000.0f;
-  for (it->SeekToFirst(); it->Valid(); it->Next()) {
-    const leveldb::Slice key = it->key();
-    if (!IsChunkRecordKey(key)) continue;
-    const int32_t x = ChunkCoordinate(key, "x");
-    const int32_t z = ChunkCoordinate(key, "z");
-    if (IsQuorvaleRecordKey(key)) {
-      const auto size = static_cast<uint32_t>(it->value().size());
-      const auto size_as_number = static_cast<float>(size);
-      const float size_kb = size_as_number / 1000.0f;
-      if (size_as_number > data_limit) {
-        WriteOverLimitLine(out, x, z, size_kb, limit_kb);
-        marked_keys->push_back(key.ToString());
-        ++counters->marked;
-      } else {
-        WriteWithinLimitLine(out, x, z, size_kb, limit_kb);
-      }
-      ++counters->quorvale_seen;
-    }
-    ++counters->records_seen;
+  const auto size_as_number = static_cast<float>(record.size);
+  const float size_kb = size_as_number / 1000.0f;
+  if (size_as_number > data_limit) {
+    WriteOverLimitLine(out, record.x, record.z, size_kb, limit_kb);
+  } else {
+    WriteWithinLimitLine(out, record.x, record.z, size_kb, limit_kb);
   }
-  return it->status();
+}
+
+void ScanRange(leveldb::Iterator* it, const KeyRange& range, float data_limit,
+               RangeScan* scan) {
+  if (range.from_first) {
+    it->SeekToFirst();
+  } else {
+    it->Seek(range.begin);
+  }
+  for (; it->Valid(); it->Next()) {
+    const leveldb::Slice key = it->key();
+    if (!range.to_last && key.compare(range.end) >= 0) break;
+    if (!IsChunkRecordKey(key)) continue;
+    if (IsQuorvaleRecordKey(key)) {
+      QuorvaleRecord record;
+      record.x = ChunkCoordinate(key, "x");
+      record.z = ChunkCoordinate(key, "z");
+      record.size = static_cast<uint32_t>(it->value().size());
+      if (static_cast<float>(record.size) > data_limit) {
+        scan->marked_keys.push_back(key.ToString());
+        ++scan->counters.marked;
+      }
+      if (scan->out != nullptr) {
+        WriteRecordLine(*scan->out, record, data_limit);
+      } else {
+        scan->records.push_back(record);
+      }
+      ++scan->counters.quorvale_seen;
+    }
+    ++scan->counters.records_seen;
+  }
+  scan->status = it->status();
+}
+
+// Adds a range's results to the run's, in key order, writing the lines
+// that it kept.
+void TakeRange(RangeScan* scan, float data_limit, Output& out,
+               RunCounters* counters, std::vector<std::string>* marked_keys,
+               leveldb::Status* status) {
+  for (const QuorvaleRecord& record : scan->records) {
+    WriteRecordLine(out, record, data_limit);
+  }
+  counters->records_seen += scan->counters.records_seen;
+  counters->quorvale_seen += scan->counters.quorvale_seen;
+  counters->marked += scan->counters.marked;
+  marked_keys->insert(marked_keys->end(),
+                      std::make_move_iterator(scan->marked_keys.begin()),
+                      std::make_move_iterator(scan->marked_keys.end()));
+  if (status->ok()) *status = scan->status;
+  *scan = RangeScan();
+}
+
+// One pass over every key, on threads that each scan one range at a time
+// with an iterator of their own, all at one snapshot.  This thread writes
+// the ranges' lines in key order as they complete, so the console keeps
+// moving; a thread waits while it is more than a few ranges ahead.  The
+// lines, counters and keys are exactly those of one iterator over all.
+leveldb::Status Scan(WorldDatabase& world, float data_limit, int threads,
+                     Output& out, RunCounters* counters,
+                     std::vector<std::string>* marked_keys) {
+  leveldb::Status status;
+  if (threads <= 1) {
+    RangeScan scan;
+    scan.out = &out;
+    ScanRange(world.iterator(), KeyRange(), data_limit, &scan);
+    TakeRange(&scan, data_limit, out, counters, marked_keys, &status);
+    return status;
+  }
+
+  // Many more ranges than threads, so that the threads finish together.
+  const std::vector<KeyRange> ranges = PlanRanges(world.db(), threads * 8);
+  leveldb::ReadOptions read_options = world.read_options();
+  read_options.snapshot = world.db()->GetSnapshot();
+  std::vector<RangeScan> scans(ranges.size());
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<bool> done(ranges.size(), false);
+  size_t next = 0, taken = 0;
+  const size_t ahead = 2 * static_cast<size_t>(threads);
+
+  auto work = [&] {
+    for (;;) {
+      size_t index;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] {
+          return next >= ranges.size() || next < taken + ahead;
+        });
+        if (next >= ranges.size()) return;
+        index = next++;
+      }
+      std::unique_ptr<leveldb::Iterator> it(
+          world.db()->NewIterator(read_options));
+      ScanRange(it.get(), ranges[index], data_limit, &scans[index]);
+      it.reset();
+      std::lock_guard<std::mutex> lock(mutex);
+      done[index] = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  const size_t count = std::min(ranges.size(), static_cast<size_t>(threads));
+  for (size_t t = 0; t < count; ++t) workers.emplace_back(work);
+  for (size_t index = 0; index < ranges.size(); ++index) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return done[index]; });
+    }
+    TakeRange(&scans[index], data_limit, out, counters, marked_keys, &status);
+    std::lock_guard<std::mutex> lock(mutex);
+    taken = index + 1;
+    changed.notify_all();
+  }
+  for (std::thread& worker : workers) worker.join();
+  world.db()->ReleaseSnapshot(read_options.snapshot);
+  return status;
 }
 
 bool Purge(WorldDatabase& world, Output& out, RunCounters* counters,
@@ -70,10 +194,10 @@ bool Purge(WorldDatabase& world, Output& out, RunCounters* counters,
 
 bool ScanMarkAndPurge(WorldDatabase& world, float data_limit, Output& out,
                       RunCounters* counters,
-                      std::vector<std::string>* marked_keys) {
+                      std::vector<std::string>* marked_keys, int threads) {
   WriteBoth(out, "7. Running Operation...");
   const leveldb::Status status =
-      Scan(world.iterator(), data_limit, out, counters, marked_keys);
+      Scan(world, data_limit, threads, out, counters, marked_keys);
   if (!status.ok()) {
     WriteBoth(out,
               "   |- ERROR: World database read failed: ", status.ToString());

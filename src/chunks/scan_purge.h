@@ -15,11 +15,12 @@
 namespace quorvales {
 
 // Writes the steps "7." to "10." and fills the counters and the marked
-// keys.  Returns false when the scan or the batch write failed; the error
+// keys, scanning on threads threads; the transcript is the same for every
+// count.  Returns false when the scan or the batch write failed; the error
 // line is written then, and nothing is deleted.
 bool ScanMarkAndPurge(WorldDatabase& world, float data_limit, Output& out,
                       RunCounters* counters,
-                      std::vector<std::string>* marked_keys);
+                      std::vector<std::string>* marked_keys, int threads);
 
 }  // namespace quorvales
 

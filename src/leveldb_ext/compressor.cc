@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "inflate.h"
 #include "leveldb/decompress_allocator.h"
 #include "leveldb/options.h"
 #include "table/format.h"
@@ -24,20 +25,30 @@ const Compressor* FindCompressor(const Options& options, unsigned char type) {
   return nullptr;
 }
 
-// Decoded blocks come and go through the block cache in the thousands,
-// each of a slightly different size.  Allocating them in steps of 16 KiB
-// lets a new block fit exactly where an evicted one was, so that the heap
-// does not fragment and grow over a long scan.
-size_t AllocationSize(size_t size) {
-  constexpr size_t kStep = 16 << 10;
-  return size < kStep ? size : (size + kStep - 1) / kStep * kStep;
-}
-
 std::string BlockType(unsigned char type) {
   return "block type " + std::to_string(static_cast<int>(type));
 }
 
 }  // namespace
+
+// Decoded blocks come and go in the thousands, each of a slightly
+// different size.  Allocating them in steps of 16 KiB lets a new block fit
+// exactly where a freed one was, so that the heap does not fragment and
+// grow over a long scan.
+size_t BlockAllocationSize(size_t size) {
+  constexpr size_t kStep = 16 << 10;
+  return size < kStep ? size : (size + kStep - 1) / kStep * kStep;
+}
+
+bool Compressor::decompressBlock(const char* input, size_t length,
+                                 std::string* scratch, char** data,
+                                 size_t* size) const {
+  if (!decompress(input, length, scratch)) return false;
+  *data = new char[BlockAllocationSize(scratch->size())];
+  std::memcpy(*data, scratch->data(), scratch->size());
+  *size = scratch->size();
+  return true;
+}
 
 Status DecompressBlock(const Options& table_options, const ReadOptions& options,
                        unsigned char type, const char* data, size_t n,
@@ -47,15 +58,15 @@ Status DecompressBlock(const Options& table_options, const ReadOptions& options,
     return Status::Corruption("no compressor for block", BlockType(type));
   }
 
+  // The pooled buffer, with its capacity, serves the codecs that decode
+  // into a buffer first, and goes back to the pool for the next block.
   DecompressAllocator* pool = options.decompress_allocator;
   std::string buffer = pool != nullptr ? pool->get() : std::string();
   Status s;
-  if (compressor->decompress(data, n, &buffer)) {
-    // The block keeps an exact-size copy; the buffer, with its capacity,
-    // goes back to the pool for the next block.
-    char* contents = new char[AllocationSize(buffer.size())];
-    std::memcpy(contents, buffer.data(), buffer.size());
-    result->data = Slice(contents, buffer.size());
+  char* contents = nullptr;
+  size_t size = 0;
+  if (compressor->decompressBlock(data, n, &buffer, &contents, &size)) {
+    result->data = Slice(contents, size);
     result->heap_allocated = true;
     result->cachable = true;
   } else {

@@ -20,7 +20,16 @@ bool InflateWithZlib(DeflateFormat format, const char* input, size_t length,
 #if QUORVALES_HAVE_LIBDEFLATE
 bool InflateWithLibdeflate(DeflateFormat format, const char* input,
                            size_t length, std::string* output);
+
+// Decodes into a new char[] (*data, at least *size bytes), sized from the
+// blocks this thread decoded before, so that a block is decoded once and
+// neither zero-filled nor copied.
+bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
+                                  size_t length, char** data, size_t* size);
 #endif
+
+// The size to allocate for a decoded block of size bytes.
+size_t BlockAllocationSize(size_t size);
 
 }  // namespace leveldb
 

@@ -1,6 +1,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "inflate.h"
@@ -60,6 +61,49 @@ bool InflateWithLibdeflate(DeflateFormat format, const char* input,
       return false;
     }
     size = std::min(size * 2, kMaxDecompressedBlockSize);
+  }
+}
+
+bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
+                                  size_t length, char** data, size_t* size) {
+  libdeflate_decompressor* decompressor = ThreadDecompressor();
+  if (decompressor == nullptr) {
+    std::string buffer;
+    if (!InflateWithZlib(format, input, length, &buffer)) return false;
+    *data = new char[BlockAllocationSize(buffer.size())];
+    std::memcpy(*data, buffer.data(), buffer.size());
+    *size = buffer.size();
+    return true;
+  }
+  // Blocks of a table are of about one size: start from the last one's,
+  // with room to spare, so that a second try is rare.
+  thread_local size_t expected = 0;
+  size_t capacity = BlockAllocationSize(
+      std::max(expected, std::max<size_t>(4 * length, 4096)));
+  capacity = std::min(capacity, kMaxDecompressedBlockSize);
+  for (;;) {
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    size_t consumed = 0;
+    size_t produced = 0;
+    const libdeflate_result rc =
+        format == DeflateFormat::kRaw
+            ? libdeflate_deflate_decompress_ex(decompressor, input, length,
+                                               buffer.get(), capacity,
+                                               &consumed, &produced)
+            : libdeflate_zlib_decompress_ex(decompressor, input, length,
+                                            buffer.get(), capacity, &consumed,
+                                            &produced);
+    if (rc == LIBDEFLATE_SUCCESS && consumed == length) {
+      expected = produced + produced / 8;
+      *data = buffer.release();
+      *size = produced;
+      return true;
+    }
+    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE ||
+        capacity >= kMaxDecompressedBlockSize) {
+      return false;
+    }
+    capacity = std::min(capacity * 2, kMaxDecompressedBlockSize);
   }
 }
 

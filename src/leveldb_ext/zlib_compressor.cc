@@ -84,4 +84,14 @@ bool ZlibCompressorBase::decompress(const char* input, size_t length,
 #endif
 }
 
+#if QUORVALES_HAVE_LIBDEFLATE
+bool ZlibCompressorBase::decompressBlock(const char* input, size_t length,
+                                         std::string*, char** data,
+                                         size_t* size) const {
+  return InflateWithLibdeflateToBlock(
+      raw_ ? DeflateFormat::kRaw : DeflateFormat::kZlib, input, length, data,
+      size);
+}
+#endif
+
 }  // namespace leveldb

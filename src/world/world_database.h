@@ -48,6 +48,12 @@ class WorldDatabase {
 
   leveldb::Iterator* iterator() const { return iterator_; }
 
+  // For scans with iterators of their own, on other threads.
+  leveldb::DB* db() const { return db_; }
+  const leveldb::ReadOptions& read_options() const {
+    return options_->read_options;
+  }
+
   // Applies every delete of the batch in one write.
   leveldb::Status Write(leveldb::WriteBatch* batch);
 

@@ -40,6 +40,15 @@ class LEVELDB_EXPORT Compressor {
   virtual bool decompress(const char* input, size_t length,
                           std::string* output) const = 0;
 
+  // Decodes input[0, length) into memory that the block then keeps, with
+  // the same results as decompress(): on success *data is a new char[] of
+  // at least *size bytes, for the caller to delete[].  The default decodes
+  // into scratch through decompress() and copies; a codec that can decode
+  // into fresh memory saves the copy and the zero fill of a buffer.
+  virtual bool decompressBlock(const char* input, size_t length,
+                               std::string* scratch, char** data,
+                               size_t* size) const;
+
  private:
   const uint8_t id_;
 };

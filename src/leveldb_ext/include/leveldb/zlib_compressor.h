@@ -19,6 +19,10 @@ class LEVELDB_EXPORT ZlibCompressorBase : public Compressor {
                     std::string* output) const override;
   bool decompress(const char* input, size_t length,
                   std::string* output) const override;
+#if QUORVALES_HAVE_LIBDEFLATE
+  bool decompressBlock(const char* input, size_t length, std::string* scratch,
+                       char** data, size_t* size) const override;
+#endif
 
  private:
   // zlib's windowBits: negative selects a raw stream without header.
