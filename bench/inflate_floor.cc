@@ -1,9 +1,13 @@
 // The decompression floor of a world scan: reads every table file of a
-// database folder and inflates every data block with zlib, and nothing
-// else.  inflate_floor DB_FOLDER prints what it decoded.
+// database folder and inflates every data block, with zlib or libdeflate,
+// and nothing else.  inflate_floor DB_FOLDER [zlib|libdeflate] prints what
+// it decoded.
 
 #include <dirent.h>
 #include <zlib.h>
+#if QUORVALES_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include <cstdio>
 #include <string>
@@ -61,8 +65,38 @@ class Inflater {
   z_stream stream_ = {};
 };
 
+#if QUORVALES_HAVE_LIBDEFLATE
+// One decompressor, decoding each block in one call into a buffer that
+// keeps the largest size seen.
+class Libdeflate {
+ public:
+  Libdeflate() : decompressor_(libdeflate_alloc_decompressor()) {}
+  ~Libdeflate() { libdeflate_free_decompressor(decompressor_); }
+
+  bool Decode(bool raw, const char* data, size_t size, std::vector<char>* out,
+              size_t* produced) {
+    for (;;) {
+      const libdeflate_result rc =
+          raw ? libdeflate_deflate_decompress(decompressor_, data, size,
+                                              out->data(), out->size(),
+                                              produced)
+              : libdeflate_zlib_decompress(decompressor_, data, size,
+                                           out->data(), out->size(), produced);
+      if (rc == LIBDEFLATE_SUCCESS) return true;
+      if (rc != LIBDEFLATE_INSUFFICIENT_SPACE) return false;
+      out->resize(out->size() * 2);
+    }
+  }
+
+ private:
+  libdeflate_decompressor* decompressor_;
+};
+#endif
+
 class Floor {
  public:
+  explicit Floor(bool libdeflate) : libdeflate_(libdeflate) {}
+
   bool DecodeBlock(const quorvales::StoredBlock& block, std::string* copy) {
     size_t produced = 0;
     bool ok = true;
@@ -72,10 +106,16 @@ class Floor {
         if (copy != nullptr) copy->assign(block.data, block.size);
         break;
       case 2:
-        ok = zlib_.Decode(block.data, block.size, &out_, &produced);
-        break;
       case 4:
-        ok = raw_.Decode(block.data, block.size, &out_, &produced);
+#if QUORVALES_HAVE_LIBDEFLATE
+        if (libdeflate_) {
+          ok = deflate_.Decode(block.type == 4, block.data, block.size, &out_,
+                               &produced);
+          break;
+        }
+#endif
+        ok = (block.type == 2 ? zlib_ : raw_)
+                 .Decode(block.data, block.size, &out_, &produced);
         break;
       default:
         ok = false;
@@ -111,8 +151,12 @@ class Floor {
   const Totals& totals() const { return totals_; }
 
  private:
+  const bool libdeflate_;
   Inflater zlib_{15};
   Inflater raw_{-15};
+#if QUORVALES_HAVE_LIBDEFLATE
+  Libdeflate deflate_;
+#endif
   std::vector<char> out_ = std::vector<char>(1 << 20);
   std::string file_;
   std::string index_;
@@ -132,10 +176,17 @@ bool IsTableFile(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::printf("usage: %s DB_FOLDER\n", argv[0]);
+  const std::string codec = argc > 2 ? argv[2] : "zlib";
+  if (argc < 2 || argc > 3 || (codec != "zlib" && codec != "libdeflate")) {
+    std::printf("usage: %s DB_FOLDER [zlib|libdeflate]\n", argv[0]);
     return 2;
   }
+#if !QUORVALES_HAVE_LIBDEFLATE
+  if (codec == "libdeflate") {
+    std::printf("inflate_floor: built without libdeflate\n");
+    return 2;
+  }
+#endif
   const std::string folder = argv[1];
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
@@ -148,7 +199,7 @@ int main(int argc, char** argv) {
   }
   closedir(dir);
 
-  Floor floor;
+  Floor floor(codec == "libdeflate");
   for (const std::string& name : tables) {
     if (!floor.DecodeTable(folder + "/" + name)) {
       std::printf("inflate_floor: cannot decode %s\n", name.c_str());

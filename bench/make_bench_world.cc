@@ -90,12 +90,15 @@ void Plan(std::vector<PlannedRecord>* plan, std::mt19937_64& rng,
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::printf("usage: %s FOLDER MEGABYTES [SEED]\n", argv[0]);
+    std::printf("usage: %s FOLDER MEGABYTES [SEED [BLOCK_SIZE]]\n", argv[0]);
     return 2;
   }
   const std::string folder = argv[1];
   const double megabytes = std::atof(argv[2]);
   const uint64_t seed = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
+  // The game writes blocks of 160 KiB; other tools write 4 KiB ones.
+  const size_t block_size =
+      argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 163840;
   std::mt19937_64 rng(seed);
   const std::string material = MakeMaterial(rng, 16 << 20);
 
@@ -147,7 +150,7 @@ int main(int argc, char** argv) {
   leveldb::Options options;
   options.create_if_missing = true;
   options.error_if_exists = true;
-  options.block_size = 163840;
+  options.block_size = block_size;
   options.write_buffer_size = 16 << 20;
   options.filter_policy = filter.get();
   options.compressors[0] = &codec;
