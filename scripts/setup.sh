@@ -118,3 +118,13 @@ fi
 if [ "$(cat "$source_dir/.patched" 2>/dev/null)" != "$(patch_stamp)" ]; then
   unpack_leveldb
 fi
+
+# The validator of the GitHub workflows, from npm, pinned.
+validator_version=0.6.0
+validator="$deps/npm/node_modules/@action-validator/cli"
+if ! grep -qs "\"version\": \"$validator_version\"" "$validator/package.json"; then
+  command -v npm >/dev/null || install_packages nodejs npm
+  echo "setup: installing @action-validator/cli@$validator_version"
+  npm install --no-save --no-audit --no-fund --loglevel=error \
+    --prefix "$deps/npm" "@action-validator/cli@$validator_version" >/dev/null
+fi

@@ -2,8 +2,8 @@
 # Sets up, builds, and runs every test: the project's own and LevelDB's
 # suite, then the project's tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the parallel scan's under ThreadSanitizer,
-# then the Windows build's tests under Wine, then each fuzzer for a
-# bounded time.
+# then the Windows build's tests under Wine, the release files and the
+# GitHub workflows, then each fuzzer for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -30,6 +30,15 @@ cmake --build "$root/build-tsan" -j"$jobs" --target quorvales_tests
 
 echo "== build quorvales.exe and test it under Wine"
 bash "$root/scripts/test-windows.sh"
+
+echo "== the release files"
+bash "$root/scripts/test-release.sh"
+
+echo "== the GitHub workflows"
+for workflow in "$root"/.github/workflows/*.yml; do
+  "$root/.deps/npm/node_modules/.bin/action-validator" "$workflow"
+  echo "valid: ${workflow#"$root"/}"
+done
 
 echo "== fuzz, ${fuzz_seconds} s each"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" \
@@ -75,4 +84,4 @@ for fuzzer in block_decode chunk_key world; do
   rm -rf "$scratch"
 done
 rm -rf "$worlds"
-echo "suites: 7 passed, 0 failed"
+echo "suites: 9 passed, 0 failed"
