@@ -119,12 +119,16 @@ if [ "$(cat "$source_dir/.patched" 2>/dev/null)" != "$(patch_stamp)" ]; then
   unpack_leveldb
 fi
 
-# The validator of the GitHub workflows, from npm, pinned.
-validator_version=0.6.0
-validator="$deps/npm/node_modules/@action-validator/cli"
-if ! grep -qs "\"version\": \"$validator_version\"" "$validator/package.json"; then
+# From npm, pinned: the validator of the GitHub workflows, and what the
+# map's test drives Debian's Chromium with.
+npm_packages=(@action-validator/cli@0.6.0 playwright-core@1.65.2 pngjs@7.0.0)
+npm_stamp="$deps/npm/.installed"
+if [ "$(cat "$npm_stamp" 2>/dev/null)" != "${npm_packages[*]}" ]; then
   command -v npm >/dev/null || install_packages nodejs npm
-  echo "setup: installing @action-validator/cli@$validator_version"
+  echo "setup: installing ${npm_packages[*]}"
+  rm -rf "$deps/npm"
+  mkdir -p "$deps/npm"
   npm install --no-save --no-audit --no-fund --loglevel=error \
-    --prefix "$deps/npm" "@action-validator/cli@$validator_version" >/dev/null
+    --prefix "$deps/npm" "${npm_packages[@]}" >/dev/null
+  echo "${npm_packages[*]}" >"$npm_stamp"
 fi

@@ -1,15 +1,17 @@
 #include "tests/golden.h"
 
+#include <algorithm>
+
 #include "tests/test_files.h"
 
 namespace quorvales {
 
 std::string MaskRunDetails(const std::string& transcript) {
-  static const char* const kVarying[] = {"Outputting Log to: quorvaleLog ",
-                                         "Quorvales Program Started - ",
-                                         "Time taken: ",
-                                         "Backup of the database before the "
-                                         "deletes: "};
+  static const char* const kVarying[] = {
+      "Outputting Log to: quorvaleLog ", "Quorvales Program Started - ",
+      "Time taken: ", "Map of Quorvale data: quorvaleMap ",
+      "Backup of the database before the "
+      "deletes: "};
   std::string masked = transcript;
   size_t line = 0;
   while (line < masked.size()) {
@@ -23,6 +25,18 @@ std::string MaskRunDetails(const std::string& transcript) {
       }
     }
     line = end + 1;
+  }
+  return masked;
+}
+
+std::string MaskMapDate(const std::string& page) {
+  const std::string label = "; run of ";
+  std::string masked = page;
+  const size_t at = masked.find(label);
+  if (at != std::string::npos) {
+    masked.replace(at + label.size(),
+                   std::min<size_t>(19, masked.size() - at - label.size()),
+                   "####-##-##-##:##:##");
   }
   return masked;
 }

@@ -12,6 +12,9 @@ namespace quorvales {
 // log's name, of the start stamp and of the time taken become '#'.
 std::string MaskRunDetails(const std::string& transcript);
 
+// The map page with the run's date masked.
+std::string MaskMapDate(const std::string& page);
+
 // The golden file's text; empty when it cannot be read.
 std::string ReadGolden(const std::string& folder, const std::string& name);
 

@@ -100,6 +100,13 @@ class RunFixture : public ::testing::Test {
     t->Both(kStatsRule);
   }
 
+  // The line of the map that a run whose scan saw Quorvale records writes,
+  // under the log's stamp.
+  static void MapLine(Transcript* t, const ToolRun& run) {
+    t->Both("Map of Quorvale data: quorvaleMap " +
+            LogName(run).substr(12, 19) + ".html");
+  }
+
   // The line of the backup that a run which deleted records keeps, in the
   // world folder "w", under the log's stamp.
   static void KeptBackup(Transcript* t, const ToolRun& run) {
@@ -165,6 +172,7 @@ class RunFixture : public ::testing::Test {
     Stats(&t, 7, 4, 2, 2,
           {"   |- Quorvale data found on 57.14% of the world's chunks",
            "   |- Quorvale data deleted from 28.57% of the world's chunks"});
+    MapLine(&t, run);
     KeptBackup(&t, run);
     Closing(&t, "0.00s");
     return t;

@@ -204,6 +204,11 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
         run.log = ReadFile(entry.path().string());
         fs::remove(entry.path());
       }
+      if (name.rfind("quorvaleMap ", 0) == 0) {
+        run.map_name = name;
+        run.map = ReadFile(entry.path().string());
+        fs::remove(entry.path());
+      }
     }
   }
   return run;

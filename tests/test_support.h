@@ -42,6 +42,8 @@ struct ToolRun {
   std::string console;
   std::string log;       // empty when no log file was written
   std::string log_name;  // the log file's name, if any
+  std::string map;       // the map page, empty when none was written
+  std::string map_name;
 };
 
 struct RunSettings {
@@ -66,7 +68,7 @@ struct RunSettings {
 // Runs the real binary in working folder cwd with the given arguments and
 // standard input, capturing standard output; anything on standard error is
 // appended to the console text, so that comparisons catch it.  The log file
-// it leaves in cwd is read and removed.
+// and the map it leaves in cwd are read and removed.
 ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
                 const std::string& input, const RunSettings& settings = {});
 

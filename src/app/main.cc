@@ -12,6 +12,7 @@
 #include "chunks/run_stats.h"
 #include "chunks/scan_purge.h"
 #include "chunks/scan_ranges.h"
+#include "map/quorvale_map.h"
 #include "output/line_writer.h"
 #include "output/run_log.h"
 #include "platform/command_line.h"
@@ -103,9 +104,15 @@ int Run(const std::vector<std::string>& args) {
   }
   RunCounters counters;
   std::vector<std::string> marked_keys;
+  std::vector<ScannedRecord> records;
   const bool purged = ScanMarkAndPurge(world, data_limit, out, &counters,
-                                       &marked_keys, ScanThreads());
+                                       &marked_keys, ScanThreads(), &records);
   WriteRunStats(out, counters);
+  if (!records.empty()) {
+    WriteQuorvaleMap(names.file_stamp,
+                     {world_name, data_limit, names.start_stamp, counters},
+                     records, out);
+  }
   // The backup is kept only when records were deleted.  Windows cannot
   // remove a link to a table that is still open, so it goes after closing.
   const bool keep_backup = counters.deleted > 0;

@@ -43,6 +43,10 @@ int32_t ChunkCoordinate(const leveldb::Slice& key, const std::string& axis) {
   return axis == "x" ? ChunkX(key) : ChunkZ(key);
 }
 
+int32_t DimensionId(const leveldb::Slice& key) {
+  return key.size() > 12 ? DecodeInt32(key.data() + 8) : 0;
+}
+
 const char* DimensionLabel(const leveldb::Slice& key) {
   return key.size() > 12 ? "Other" : "Overworld";
 }

@@ -32,6 +32,10 @@ int32_t ChunkCoordinate(const leveldb::Slice& key, const std::string& axis);
 // "Other" for keys longer than 12 bytes, "Overworld" otherwise.
 const char* DimensionLabel(const leveldb::Slice& key);
 
+// The dimension id: 0 (the Overworld) for keys of up to 12 bytes, else
+// the id in bytes 8 to 11 (1 the Nether, 2 the End).
+int32_t DimensionId(const leveldb::Slice& key);
+
 // Orders keys by X, then Z, both signed; nothing else is compared.
 bool ChunkKeyLess(const leveldb::Slice& a, const leveldb::Slice& b);
 

@@ -15,31 +15,25 @@ namespace quorvales {
 
 namespace {
 
-// What the lines of one Quorvale record need.
-struct QuorvaleRecord {
-  int32_t x = 0;
-  int32_t z = 0;
-  uint32_t size = 0;
-};
-
 // The scan of one key range: its records in key order, the keys over the
 // limit, its counters, and the iterator's status once it stopped (an error
 // there means the keys seen are not the whole range).  With out set, each
 // record's line is written as it is found instead of being kept.
 struct RangeScan {
   Output* out = nullptr;
-  std::vector<QuorvaleRecord> records;
+  std::vector<ScannedRecord>* all_records = nullptr;  // with out: kept there
+  std::vector<ScannedRecord> records;
   std::vector<std::string> marked_keys;
   RunCounters counters;
   leveldb::Status status;
 };
 
-void WriteRecordLine(Output& out, const QuorvaleRecord& record,
+void WriteRecordLine(Output& out, const ScannedRecord& record,
                      float data_limit) {
   const float limit_kb = data_limit / 1000.0f;
   const auto size_as_number = static_cast<float>(record.size);
   const float size_kb = size_as_number / 1000.0f;
-  if (size_as_number > data_limit) {
+  if (record.over) {
     WriteOverLimitLine(out, record.x, record.z, size_kb, limit_kb);
   } else {
     WriteWithinLimitLine(out, record.x, record.z, size_kb, limit_kb);
@@ -58,16 +52,19 @@ void ScanRange(leveldb::Iterator* it, const KeyRange& range, float data_limit,
     if (!range.to_last && key.compare(range.end) >= 0) break;
     if (!IsChunkRecordKey(key)) continue;
     if (IsQuorvaleRecordKey(key)) {
-      QuorvaleRecord record;
+      ScannedRecord record;
+      record.dimension = DimensionId(key);
       record.x = ChunkCoordinate(key, "x");
       record.z = ChunkCoordinate(key, "z");
       record.size = static_cast<uint32_t>(it->value().size());
-      if (static_cast<float>(record.size) > data_limit) {
+      record.over = static_cast<float>(record.size) > data_limit;
+      if (record.over) {
         scan->marked_keys.push_back(key.ToString());
         ++scan->counters.marked;
       }
       if (scan->out != nullptr) {
         WriteRecordLine(*scan->out, record, data_limit);
+        if (scan->all_records != nullptr) scan->all_records->push_back(record);
       } else {
         scan->records.push_back(record);
       }
@@ -82,9 +79,12 @@ void ScanRange(leveldb::Iterator* it, const KeyRange& range, float data_limit,
 // that it kept.
 void TakeRange(RangeScan* scan, float data_limit, Output& out,
                RunCounters* counters, std::vector<std::string>* marked_keys,
-               leveldb::Status* status) {
-  for (const QuorvaleRecord& record : scan->records) {
+               std::vector<ScannedRecord>* records, leveldb::Status* status) {
+  for (const ScannedRecord& record : scan->records) {
     WriteRecordLine(out, record, data_limit);
+  }
+  if (records != nullptr) {
+    records->insert(records->end(), scan->records.begin(), scan->records.end());
   }
   counters->records_seen += scan->counters.records_seen;
   counters->quorvale_seen += scan->counters.quorvale_seen;
@@ -103,13 +103,15 @@ void TakeRange(RangeScan* scan, float data_limit, Output& out,
 // lines, counters and keys are exactly those of one iterator over all.
 leveldb::Status Scan(WorldDatabase& world, float data_limit, int threads,
                      Output& out, RunCounters* counters,
-                     std::vector<std::string>* marked_keys) {
+                     std::vector<std::string>* marked_keys,
+                     std::vector<ScannedRecord>* records) {
   leveldb::Status status;
   if (threads <= 1) {
     RangeScan scan;
     scan.out = &out;
+    scan.all_records = records;
     ScanRange(world.iterator(), KeyRange(), data_limit, &scan);
-    TakeRange(&scan, data_limit, out, counters, marked_keys, &status);
+    TakeRange(&scan, data_limit, out, counters, marked_keys, nullptr, &status);
     return status;
   }
 
@@ -152,7 +154,8 @@ leveldb::Status Scan(WorldDatabase& world, float data_limit, int threads,
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait(lock, [&] { return done[index]; });
     }
-    TakeRange(&scans[index], data_limit, out, counters, marked_keys, &status);
+    TakeRange(&scans[index], data_limit, out, counters, marked_keys, records,
+              &status);
     std::lock_guard<std::mutex> lock(mutex);
     taken = index + 1;
     changed.notify_all();
@@ -194,11 +197,13 @@ bool Purge(WorldDatabase& world, Output& out, RunCounters* counters,
 
 bool ScanMarkAndPurge(WorldDatabase& world, float data_limit, Output& out,
                       RunCounters* counters,
-                      std::vector<std::string>* marked_keys, int threads) {
+                      std::vector<std::string>* marked_keys, int threads,
+                      std::vector<ScannedRecord>* records) {
   WriteBoth(out, "7. Running Operation...");
   const leveldb::Status status =
-      Scan(world, data_limit, threads, out, counters, marked_keys);
+      Scan(world, data_limit, threads, out, counters, marked_keys, records);
   if (!status.ok()) {
+    if (records != nullptr) records->clear();
     WriteBoth(out,
               "   |- ERROR: World database read failed: ", status.ToString());
     return false;

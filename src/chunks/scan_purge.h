@@ -14,13 +14,25 @@
 
 namespace quorvales {
 
+// A Quorvale record as the scan met it.
+struct ScannedRecord {
+  int32_t dimension = 0;
+  int32_t x = 0;
+  int32_t z = 0;
+  uint32_t size = 0;
+  bool over = false;  // over the data limit
+};
+
 // Writes the steps "7." to "10." and fills the counters and the marked
 // keys, scanning on threads threads; the transcript is the same for every
-// count.  Returns false when the scan or the batch write failed; the error
-// line is written then, and nothing is deleted.
+// count.  With records given, every Quorvale record of a complete scan goes
+// there, in key order; after a scan error it is left empty.  Returns false when
+// the scan or the batch write failed; the error line is written then, and
+// nothing is deleted.
 bool ScanMarkAndPurge(WorldDatabase& world, float data_limit, Output& out,
                       RunCounters* counters,
-                      std::vector<std::string>* marked_keys, int threads);
+                      std::vector<std::string>* marked_keys, int threads,
+                      std::vector<ScannedRecord>* records = nullptr);
 
 }  // namespace quorvales
 

@@ -58,6 +58,7 @@ struct Run {
   int exit_code = -1;
   std::string console;  // LF line ends, the pause text removed
   std::string log;
+  std::string map;  // as written, byte for byte
   bool console_crlf = false;
   bool log_crlf = false;
   bool paused = false;
@@ -99,6 +100,9 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
     if (name.rfind("quorvaleLog ", 0) == 0) {
       run.log_crlf = FromTextMode(
           quorvales::ReadFile(quorvales::PathText(entry.path())), &run.log);
+    }
+    if (name.rfind("quorvaleMap ", 0) == 0) {
+      run.map = quorvales::ReadFile(quorvales::PathText(entry.path()));
     }
   }
   // Windows cannot remove a folder that is some process's current one.
@@ -329,6 +333,15 @@ int main(int argc, char** argv) {
         "console transcript:\n" + console);
   Check(log == quorvales::ReadGolden(golden, golden_name + ".log"),
         "log file:\n" + log);
+  // The map, byte for byte the Linux build's, the date aside; the world of
+  // the Unicode case has another name.
+  if (level_name.empty()) {
+    Check(quorvales::MaskMapDate(run.map) ==
+              (golden_name == "completed"
+                   ? quorvales::ReadGolden(golden, "completed.map.html")
+                   : ""),
+          "the map");
+  }
 
   if (!before.empty()) {
     std::map<std::string, std::string> after;
