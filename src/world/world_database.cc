@@ -53,7 +53,8 @@ WorldOptions::WorldOptions()
       info_log(new NullLogger),
       raw_compressor(new leveldb::ZlibCompressorRaw(-1)),
       zlib_compressor(new leveldb::ZlibCompressor(-1)),
-      decompress_allocator(new leveldb::DecompressAllocator) {
+      decompress_allocator(new leveldb::DecompressAllocator),
+      env(new ReadAheadEnv(leveldb::Env::Default())) {
   options.create_if_missing = false;
   options.filter_policy = filter_policy.get();
   options.block_cache = block_cache.get();
@@ -67,6 +68,7 @@ WorldOptions::WorldOptions()
   // The game writes blocks of about 160 KiB; smaller ones would make every
   // table the tool rewrites grow.
   options.block_size = 163840;
+  options.env = env.get();
   read_options.decompress_allocator = decompress_allocator.get();
 }
 

@@ -17,6 +17,7 @@
 #include "leveldb/zlib_compressor.h"
 #include "output/line_writer.h"
 #include "world/null_logger.h"
+#include "world/read_ahead_env.h"
 
 namespace quorvales {
 
@@ -31,6 +32,7 @@ struct WorldOptions {
   std::unique_ptr<leveldb::ZlibCompressorRaw> raw_compressor;
   std::unique_ptr<leveldb::ZlibCompressor> zlib_compressor;
   std::unique_ptr<leveldb::DecompressAllocator> decompress_allocator;
+  std::unique_ptr<ReadAheadEnv> env;
   leveldb::Options options;
   leveldb::ReadOptions read_options;
 };
