@@ -9,16 +9,6 @@ namespace leveldb {
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                      &wide[0], n);
-  return wide;
-}
-
 // Below this length a path needs no prefix, even with a file name of 12
 // characters appended (CreateDirectory's own limit).
 constexpr size_t kLongPath = 248;
@@ -26,7 +16,7 @@ constexpr size_t kLongPath = 248;
 }  // namespace
 
 std::wstring WindowsPath(const std::string& utf8) {
-  std::wstring path = Wide(utf8);
+  std::wstring path = WideFromUtf8(utf8);
   if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
   // A relative path counts with the folder it is relative to.
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -40,6 +30,16 @@ std::wstring WindowsPath(const std::string& utf8) {
   // goes on the full path, which GetFullPathNameW has made plain.
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
+}
+
+std::wstring WideFromUtf8(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                    static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                      &wide[0], n);
+  return wide;
 }
 
 std::string Utf8FromWide(const std::wstring& wide) {

@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 
+#include "leveldb/windows_path.h"
 #include "platform/file_path.h"
 #include "tests/crafted_worlds.h"
 #include "tests/database_dump.h"
@@ -64,15 +65,6 @@ struct Run {
   bool paused = false;
 };
 
-std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                      &wide[0], n);
-  return wide;
-}
-
 // args in UTF-8; the command processor gets them as UTF-16, as a user's
 // command line would.
 Run RunTool(const fs::path& cwd, const std::string& exe,
@@ -84,7 +76,7 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
   const std::string command =
       "\"\"" + exe + "\" \"" + args + "\" <input.txt >console.txt\"";
   Run run;
-  run.exit_code = _wsystem(Wide(command).c_str());
+  run.exit_code = _wsystem(leveldb::WideFromUtf8(command).c_str());
   run.console_crlf = FromTextMode(
       quorvales::ReadFile(quorvales::PathText(cwd / "console.txt")),
       &run.console);

@@ -15,8 +15,9 @@ namespace leveldb {
 // The UTF-8 path as the wide file calls take it.
 std::wstring WindowsPath(const std::string& utf8);
 
-// UTF-16 text as UTF-8.
+// UTF-16 text as UTF-8, and back.
 std::string Utf8FromWide(const std::wstring& wide);
+std::wstring WideFromUtf8(const std::string& utf8);
 
 }  // namespace leveldb
 
