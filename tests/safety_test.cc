@@ -309,6 +309,53 @@ TEST_F(SafetyTest, BackupThatCannotBeMadeChangesNothing) {
   EXPECT_TRUE(files == ReadDatabaseFiles(cwd_ + "/w/db"));
 }
 
+// SIGKILL while the backup is copied a large log: the world is as it was
+// (or, past the backup, exactly purged), and every backup folder without
+// ".partial" is whole.
+TEST_F(SafetyTest, KilledBackupLeavesNoWholeLookingFolder) {
+  MakeTicksWorld();
+  DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
+  std::string log;
+  for (const auto& [name, contents] : files) {
+    if (fs::path(name).extension() == ".log") log = name;
+  }
+  ASSERT_FALSE(log.empty());
+  // A write batch of one put of 24 MB, still only in the log, which the
+  // backup copies.
+  std::string batch("\x00\x10\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12);
+  batch += std::string(
+      "\x01\x03"
+      "big"
+      "\x80\x80\x80\x0c",
+      9);
+  batch += std::string(24 << 20, 'b');
+  files[log] = BuildLog({batch});
+  ASSERT_TRUE(WriteDatabaseFiles(cwd_ + "/w/db", files));
+  const auto before = Dump();
+  ASSERT_EQ(1u, before.count("big"));
+  auto purged = before;
+  purged.erase(ChunkKey(2, 5, 0, kPendingTicks));
+  purged.erase(ChunkKey(12, -3, 0, kPendingTicks));
+  const std::string pristine = dir_.path() + "/pristine";
+  CopyTree(cwd_ + "/w", pristine);
+  for (int i = 0; i < 12; ++i) {
+    SCOPED_TRACE("kill after " + std::to_string(2 + 4 * i) + " ms");
+    fs::remove_all(cwd_ + "/w");
+    CopyTree(pristine, cwd_ + "/w");
+    RunSettings settings;
+    settings.kill_after_us = (2 + 4 * i) * 1000;
+    Run("1000\ny\n", {"w"}, settings);
+    for (const std::string& name : Backups(cwd_ + "/w")) {
+      if (fs::path(name).extension() == ".partial") continue;
+      std::map<std::string, std::string> saved;
+      ASSERT_TRUE(DumpDatabase(cwd_ + "/w/" + name + "/db", &saved).ok());
+      EXPECT_TRUE(before == saved) << name;
+    }
+    const auto after = Dump();
+    EXPECT_TRUE(after == before || after == purged);
+  }
+}
+
 // No backup stays after a run that deleted nothing.
 TEST_F(SafetyTest, RunsThatDeleteNothingKeepNoBackup) {
   struct Case {
