@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include "chunks/chunk_key.h"
@@ -23,25 +23,36 @@ namespace fs = std::filesystem;
 // dimension, x, z, size, over
 using Record = std::tuple<int32_t, int32_t, int32_t, uint32_t, bool>;
 
+// The numbers of the JSON array that starts after label, at or after *at.
+std::vector<long long> ArrayAfter(const std::string& page,
+                                  const std::string& label, size_t* at) {
+  std::vector<long long> numbers;
+  *at = page.find(label, *at);
+  if (*at == std::string::npos) return numbers;
+  *at += label.size();
+  const size_t end = page.find(']', *at);
+  std::stringstream text(page.substr(*at, end - *at));
+  for (std::string n; std::getline(text, n, ',');) {
+    numbers.push_back(std::stoll(n));
+  }
+  *at = end;
+  return numbers;
+}
+
 // The records that the page's data hold.
 std::multiset<Record> PageRecords(const std::string& page) {
   std::multiset<Record> records;
-  const std::regex dimension(
-      "\\{\"id\":(-?[0-9]+),\"name\":\"[^\"]*\",\"within\":\\[([-0-9,]*)\\],"
-      "\"over\":\\[([-0-9,]*)\\]\\}");
-  for (std::sregex_iterator it(page.begin(), page.end(), dimension), end;
-       it != end; ++it) {
-    const int32_t id = std::stoi((*it)[1]);
-    for (int list = 2; list <= 3; ++list) {
-      std::vector<long long> numbers;
-      std::stringstream text((*it)[list].str());
-      for (std::string n; std::getline(text, n, ',');) {
-        numbers.push_back(std::stoll(n));
-      }
+  const std::string id_label = "{\"id\":";
+  for (size_t at = page.find(id_label); at != std::string::npos;
+       at = page.find(id_label, at)) {
+    const int32_t id = std::stoi(page.substr(at + id_label.size()));
+    for (bool over : {false, true}) {
+      const std::vector<long long> numbers =
+          ArrayAfter(page, over ? "\"over\":[" : "\"within\":[", &at);
       for (size_t i = 0; i + 2 < numbers.size(); i += 3) {
         records.insert({id, static_cast<int32_t>(numbers[i]),
                         static_cast<int32_t>(numbers[i + 1]),
-                        static_cast<uint32_t>(numbers[i + 2]), list == 3});
+                        static_cast<uint32_t>(numbers[i + 2]), over});
       }
     }
   }
