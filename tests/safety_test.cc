@@ -18,6 +18,7 @@
 #include "tests/crafted_worlds.h"
 #include "tests/run_fixture.h"
 #include "tools/world_surgery.h"
+#include "util/coding.h"
 
 namespace quorvales {
 namespace {
@@ -128,6 +129,25 @@ class SafetyTest : public RunFixture {
     t->Both(
         "   |- Close the world in the game, or stop the server, then run "
         "again.");
+  }
+
+  // Puts a record "big" of size bytes into the world's write-ahead log
+  // alone, as a write batch of one put that the open replays; returns the
+  // log's name, empty when the world has none.
+  std::string PutInLog(size_t size) {
+    DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
+    std::string log;
+    for (const auto& [name, contents] : files) {
+      if (fs::path(name).extension() == ".log") log = name;
+    }
+    if (log.empty()) return log;
+    // Sequence number, count, then the put: type, key, value.
+    std::string batch("\x00\x10\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12);
+    batch += '\x01';
+    leveldb::PutLengthPrefixedSlice(&batch, "big");
+    leveldb::PutLengthPrefixedSlice(&batch, std::string(size, 'b'));
+    files[log] = BuildLog({batch});
+    return WriteDatabaseFiles(cwd_ + "/w/db", files) ? log : "";
   }
 
   std::string Table() const {
@@ -279,22 +299,9 @@ TEST_F(SafetyTest, BackupCopiesWhereLinksFailAndTakesAFreeName) {
 // made is gone, and the world is as it was, byte for byte.
 TEST_F(SafetyTest, BackupThatCannotBeMadeChangesNothing) {
   MakeTicksWorld();
-  DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
-  std::string log;
-  for (const auto& [name, contents] : files) {
-    if (fs::path(name).extension() == ".log") log = name;
-  }
+  const std::string log = PutInLog(10000);
   ASSERT_FALSE(log.empty());
-  // A write batch of one put of 10 KB, still only in the log.
-  std::string batch("\x00\x10\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12);
-  batch += std::string(
-               "\x01\x03"
-               "big"
-               "\x90\x4e",
-               7) +
-           std::string(10000, 'b');
-  files[log] = BuildLog({batch});
-  ASSERT_TRUE(WriteDatabaseFiles(cwd_ + "/w/db", files));
+  const DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
   RunSettings settings;
   settings.file_size_limit = 4096;
   const ToolRun run = Run("1000\ny\n", {"w"}, settings);
@@ -314,23 +321,8 @@ TEST_F(SafetyTest, BackupThatCannotBeMadeChangesNothing) {
 // ".partial" is whole.
 TEST_F(SafetyTest, KilledBackupLeavesNoWholeLookingFolder) {
   MakeTicksWorld();
-  DatabaseFiles files = ReadDatabaseFiles(cwd_ + "/w/db");
-  std::string log;
-  for (const auto& [name, contents] : files) {
-    if (fs::path(name).extension() == ".log") log = name;
-  }
-  ASSERT_FALSE(log.empty());
-  // A write batch of one put of 24 MB, still only in the log, which the
-  // backup copies.
-  std::string batch("\x00\x10\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12);
-  batch += std::string(
-      "\x01\x03"
-      "big"
-      "\x80\x80\x80\x0c",
-      9);
-  batch += std::string(24 << 20, 'b');
-  files[log] = BuildLog({batch});
-  ASSERT_TRUE(WriteDatabaseFiles(cwd_ + "/w/db", files));
+  // 24 MB, which the backup takes a while to copy.
+  ASSERT_FALSE(PutInLog(24 << 20).empty());
   const auto before = Dump();
   ASSERT_EQ(1u, before.count("big"));
   auto purged = before;

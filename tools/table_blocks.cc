@@ -6,7 +6,6 @@ namespace {
 
 constexpr size_t kFooterSize = 48;
 constexpr size_t kTrailerSize = 5;
-constexpr uint64_t kTableMagic = 0xdb4775248b80fb57ull;
 
 // Reads a varint from [*p, limit); false when it runs past limit or is
 // longer than 64 bits allow.

@@ -11,6 +11,9 @@
 
 namespace quorvales {
 
+// The last eight bytes of every table file.
+constexpr uint64_t kTableMagic = 0xdb4775248b80fb57ull;
+
 struct BlockHandle {
   uint64_t offset = 0;
   uint64_t size = 0;

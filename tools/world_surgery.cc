@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kTableMagic = 0xdb4775248b80fb57ull;
 constexpr size_t kLogBlockSize = 32768;
 constexpr size_t kLogHeaderSize = 7;
 

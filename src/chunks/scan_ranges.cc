@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "leveldb/slice.h"
+#include "util/coding.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -25,25 +26,6 @@ struct LiveFile {
   uint64_t size = 0;
 };
 
-bool GetVarint(leveldb::Slice* input, uint64_t* value) {
-  *value = 0;
-  for (int shift = 0; shift <= 63 && !input->empty(); shift += 7) {
-    const auto byte = static_cast<uint8_t>((*input)[0]);
-    input->remove_prefix(1);
-    *value |= static_cast<uint64_t>(byte & 0x7f) << shift;
-    if ((byte & 0x80) == 0) return true;
-  }
-  return false;
-}
-
-bool GetPrefixed(leveldb::Slice* input, std::string* text) {
-  uint64_t length = 0;
-  if (!GetVarint(input, &length) || length > input->size()) return false;
-  text->assign(input->data(), static_cast<size_t>(length));
-  input->remove_prefix(static_cast<size_t>(length));
-  return true;
-}
-
 // The live tables, from the property that the patched LevelDB offers:
 // level, size, smallest and largest user key of each.
 std::vector<LiveFile> LiveFiles(leveldb::DB* db) {
@@ -52,14 +34,16 @@ std::vector<LiveFile> LiveFiles(leveldb::DB* db) {
   if (!db->GetProperty("leveldb.live-files", &encoded)) return files;
   leveldb::Slice input(encoded);
   while (!input.empty()) {
-    uint64_t level = 0;
+    uint32_t level = 0;
     LiveFile file;
-    std::string largest;
-    if (!GetVarint(&input, &level) || !GetVarint(&input, &file.size) ||
-        !GetPrefixed(&input, &file.smallest) ||
-        !GetPrefixed(&input, &largest)) {
+    leveldb::Slice smallest, largest;
+    if (!leveldb::GetVarint32(&input, &level) ||
+        !leveldb::GetVarint64(&input, &file.size) ||
+        !leveldb::GetLengthPrefixedSlice(&input, &smallest) ||
+        !leveldb::GetLengthPrefixedSlice(&input, &largest)) {
       return {};
     }
+    file.smallest = smallest.ToString();
     files.push_back(file);
   }
   return files;
