@@ -25,6 +25,8 @@ libdeflate_decompressor* ThreadDecompressor() {
   return decompressor.get();
 }
 
+constexpr size_t kShrinkAbove = 64 << 10;
+
 }  // namespace
 
 bool InflateWithLibdeflate(DeflateFormat format, const char* input,
@@ -75,11 +77,14 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
     *size = buffer.size();
     return true;
   }
-  // Blocks of a table are of about one size: start from the last one's,
-  // with room to spare, so that a second try is rare.
-  thread_local size_t expected = 0;
-  size_t capacity = BlockAllocationSize(
-      std::max(expected, std::max<size_t>(4 * length, 4096)));
+  // A short buffer means decoding the block again, so start from the
+  // largest of the thread's recent blocks with a quarter to spare: blocks
+  // of 4 KiB tables vary by a factor of three, and starting from the last
+  // one's size decoded a third of them twice.  The largest decays slowly,
+  // so that one huge block does not oversize the ones after it for long.
+  thread_local size_t recent_largest = 0;
+  size_t capacity = BlockAllocationSize(std::max(
+      recent_largest + recent_largest / 4, std::max<size_t>(4 * length, 4096)));
   capacity = std::min(capacity, kMaxDecompressedBlockSize);
   for (;;) {
     std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -94,7 +99,15 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
                                             buffer.get(), capacity, &consumed,
                                             &produced);
     if (rc == LIBDEFLATE_SUCCESS && consumed == length) {
-      expected = produced + produced / 8;
+      recent_largest = std::max(produced, recent_largest - recent_largest / 64);
+      // A table's index and filter blocks stay in memory while the table
+      // is open, and are often much smaller than its data blocks: they get
+      // memory of their own size, not the room kept for a data block.
+      if (capacity - produced > std::max<size_t>(kShrinkAbove, produced)) {
+        std::unique_ptr<char[]> exact(new char[BlockAllocationSize(produced)]);
+        std::memcpy(exact.get(), buffer.get(), produced);
+        buffer = std::move(exact);
+      }
       *data = buffer.release();
       *size = produced;
       return true;

@@ -133,6 +133,7 @@ TEST(InflateTest, MadeBlocksDecodeTheSameOnBothPaths) {
       std::string(3 << 20, 't') + "grows the buffer many times",
       random,
       random.substr(0, 50000) + std::string(150000, '\0'),
+      "small after large",
   };
   ZlibCompressorRaw raw;
   ZlibCompressor zlib;
@@ -153,6 +154,15 @@ TEST(InflateTest, MadeBlocksDecodeTheSameOnBothPaths) {
       ASSERT_TRUE(InflateWithLibdeflate(format, compressed.data(),
                                         compressed.size(), &decoded));
       EXPECT_TRUE(decoded == input) << block.label;
+      // Straight into a block's memory, sized from the blocks before: the
+      // inputs in this order grow past the guess and shrink far below it.
+      char* data = nullptr;
+      size_t size = 0;
+      ASSERT_TRUE(InflateWithLibdeflateToBlock(format, compressed.data(),
+                                               compressed.size(), &data, &size))
+          << block.label;
+      EXPECT_TRUE(std::string(data, size) == input) << block.label;
+      delete[] data;
     }
   }
 }
