@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   quorvales::WorldDatabase world;
   if (!world.Open(argv[1], out)) return 1;
   for (int threads : {2, 4, 8, 16}) {
-    const auto ranges = quorvales::PlanRanges(world.db(), threads * 8);
+    const auto ranges = quorvales::PlanRanges(
+        world.db(), threads * quorvales::kRangesPerThread);
     std::printf("threads %d ranges %zu balance %.3f\n", threads, ranges.size(),
                 quorvales::RangeBalance(ranges, threads));
   }

@@ -41,7 +41,8 @@ ScanResult ScanCopy(const std::string& world, float limit, int threads) {
   {
     WorldDatabase database;
     if (!database.Open(db, out)) return result;
-    result.ranges = PlanRanges(database.db(), threads * 8).size();
+    result.ranges =
+        PlanRanges(database.db(), threads * kRangesPerThread).size();
     RunCounters counters;
     std::vector<std::string> marked;
     result.ok =

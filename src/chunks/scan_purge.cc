@@ -116,7 +116,8 @@ leveldb::Status Scan(WorldDatabase& world, float data_limit, int threads,
   }
 
   // Many more ranges than threads, so that the threads finish together.
-  const std::vector<KeyRange> ranges = PlanRanges(world.db(), threads * 8);
+  const std::vector<KeyRange> ranges =
+      PlanRanges(world.db(), threads * kRangesPerThread);
   leveldb::ReadOptions read_options = world.read_options();
   read_options.snapshot = world.db()->GetSnapshot();
   std::vector<RangeScan> scans(ranges.size());

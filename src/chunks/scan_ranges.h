@@ -23,6 +23,11 @@ struct KeyRange {
   uint64_t stored_bytes = 0;  // of the tables that start in the range
 };
 
+// How many ranges a scan plans for each of its threads: the threads take
+// them in turn, so the finer they are, the closer together the threads
+// finish.
+constexpr int kRangesPerThread = 32;
+
 // At most pieces ranges in key order, together covering every key, split
 // at the smallest keys of the live tables.  One range when the world has
 // too few tables to split.
