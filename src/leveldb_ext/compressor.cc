@@ -40,12 +40,17 @@ size_t BlockAllocationSize(size_t size) {
   return size < kStep ? size : (size + kStep - 1) / kStep * kStep;
 }
 
+char* CopyToBlock(const char* data, size_t size) {
+  char* block = new char[BlockAllocationSize(size)];
+  std::memcpy(block, data, size);
+  return block;
+}
+
 bool Compressor::decompressBlock(const char* input, size_t length,
                                  std::string* scratch, char** data,
                                  size_t* size) const {
   if (!decompress(input, length, scratch)) return false;
-  *data = new char[BlockAllocationSize(scratch->size())];
-  std::memcpy(*data, scratch->data(), scratch->size());
+  *data = CopyToBlock(scratch->data(), scratch->size());
   *size = scratch->size();
   return true;
 }

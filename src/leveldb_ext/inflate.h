@@ -31,6 +31,9 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
 // The size to allocate for a decoded block of size bytes.
 size_t BlockAllocationSize(size_t size);
 
+// A new char[] of BlockAllocationSize(size) holding a copy of data.
+char* CopyToBlock(const char* data, size_t size);
+
 }  // namespace leveldb
 
 #endif  // QUORVALES_LEVELDB_INFLATE_H_

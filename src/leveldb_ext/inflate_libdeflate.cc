@@ -1,7 +1,6 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "inflate.h"
@@ -72,8 +71,7 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
   if (decompressor == nullptr) {
     std::string buffer;
     if (!InflateWithZlib(format, input, length, &buffer)) return false;
-    *data = new char[BlockAllocationSize(buffer.size())];
-    std::memcpy(*data, buffer.data(), buffer.size());
+    *data = CopyToBlock(buffer.data(), buffer.size());
     *size = buffer.size();
     return true;
   }
@@ -104,9 +102,7 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
       // is open, and are often much smaller than its data blocks: they get
       // memory of their own size, not the room kept for a data block.
       if (capacity - produced > std::max<size_t>(kShrinkAbove, produced)) {
-        std::unique_ptr<char[]> exact(new char[BlockAllocationSize(produced)]);
-        std::memcpy(exact.get(), buffer.get(), produced);
-        buffer = std::move(exact);
+        buffer.reset(CopyToBlock(buffer.get(), produced));
       }
       *data = buffer.release();
       *size = produced;
