@@ -24,6 +24,22 @@ libdeflate_decompressor* ThreadDecompressor() {
   return decompressor.get();
 }
 
+// One whole stream into out[0..capacity); true only when it fits and the
+// input holds nothing after it.
+bool Decode(libdeflate_decompressor* decompressor, DeflateFormat format,
+            const char* input, size_t length, char* out, size_t capacity,
+            size_t* produced, bool* too_small) {
+  size_t consumed = 0;
+  const libdeflate_result rc =
+      format == DeflateFormat::kRaw
+          ? libdeflate_deflate_decompress_ex(decompressor, input, length, out,
+                                             capacity, &consumed, produced)
+          : libdeflate_zlib_decompress_ex(decompressor, input, length, out,
+                                          capacity, &consumed, produced);
+  *too_small = rc == LIBDEFLATE_INSUFFICIENT_SPACE;
+  return rc == LIBDEFLATE_SUCCESS && consumed == length;
+}
+
 constexpr size_t kShrinkAbove = 64 << 10;
 
 }  // namespace
@@ -42,22 +58,14 @@ bool InflateWithLibdeflate(DeflateFormat format, const char* input,
   size = std::min(size, kMaxDecompressedBlockSize);
   for (;;) {
     output->resize(size);
-    size_t consumed = 0;
     size_t produced = 0;
-    const libdeflate_result rc =
-        format == DeflateFormat::kRaw
-            ? libdeflate_deflate_decompress_ex(decompressor, input, length,
-                                               &(*output)[0], size, &consumed,
-                                               &produced)
-            : libdeflate_zlib_decompress_ex(decompressor, input, length,
-                                            &(*output)[0], size, &consumed,
-                                            &produced);
-    if (rc == LIBDEFLATE_SUCCESS && consumed == length) {
+    bool too_small = false;
+    if (Decode(decompressor, format, input, length, &(*output)[0], size,
+               &produced, &too_small)) {
       output->resize(produced);
       return true;
     }
-    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE ||
-        size >= kMaxDecompressedBlockSize) {
+    if (!too_small || size >= kMaxDecompressedBlockSize) {
       output->clear();
       return false;
     }
@@ -86,17 +94,10 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
   capacity = std::min(capacity, kMaxDecompressedBlockSize);
   for (;;) {
     std::unique_ptr<char[]> buffer(new char[capacity]);
-    size_t consumed = 0;
     size_t produced = 0;
-    const libdeflate_result rc =
-        format == DeflateFormat::kRaw
-            ? libdeflate_deflate_decompress_ex(decompressor, input, length,
-                                               buffer.get(), capacity,
-                                               &consumed, &produced)
-            : libdeflate_zlib_decompress_ex(decompressor, input, length,
-                                            buffer.get(), capacity, &consumed,
-                                            &produced);
-    if (rc == LIBDEFLATE_SUCCESS && consumed == length) {
+    bool too_small = false;
+    if (Decode(decompressor, format, input, length, buffer.get(), capacity,
+               &produced, &too_small)) {
       recent_largest = std::max(produced, recent_largest - recent_largest / 64);
       // A table's index and filter blocks stay in memory while the table
       // is open, and are often much smaller than its data blocks: they get
@@ -108,10 +109,7 @@ bool InflateWithLibdeflateToBlock(DeflateFormat format, const char* input,
       *size = produced;
       return true;
     }
-    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE ||
-        capacity >= kMaxDecompressedBlockSize) {
-      return false;
-    }
+    if (!too_small || capacity >= kMaxDecompressedBlockSize) return false;
     capacity = std::min(capacity * 2, kMaxDecompressedBlockSize);
   }
 }
