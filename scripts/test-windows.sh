@@ -46,4 +46,4 @@ trap stop_wine EXIT
 # stay with the server; started here, they hold none of CTest's pipes,
 # which CTest would wait on.
 "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1
-(cd "$build" && ctest -j"$jobs" --output-on-failure --timeout 120)
+(cd "$build" && ctest -j"$jobs" --output-on-failure --timeout 900)

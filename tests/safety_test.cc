@@ -41,9 +41,10 @@ std::string Comm(pid_t pid) {
   return name;
 }
 
-// Waits up to 10 s for ready() to hold.
+// Waits for ready() to hold, up to 60 s: only a guard against a child that
+// never gets there, far above the milliseconds it takes even under load.
 bool WaitFor(const std::function<bool()>& ready) {
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < 6000; ++i) {
     if (ready()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

@@ -178,7 +178,9 @@ void RunWorldOpen(const fs::path& cwd, const std::string& exe,
     Check(false, "the holder starts");
     return;
   }
-  for (int i = 0; i < 1000 && !fs::exists(ready); ++i) Sleep(10);
+  // Up to 60 s, far above Wine's start of a program even on a loaded
+  // machine: only a guard against a holder that never gets there.
+  for (int i = 0; i < 6000 && !fs::exists(ready); ++i) Sleep(10);
   Check(fs::exists(ready), "the holder has the MANIFEST open");
 
   const Run run = RunTool(cwd, exe, "w", "1000\ny\n");
