@@ -18,6 +18,7 @@
 #include "platform/command_line.h"
 #include "safety/open_world_guard.h"
 #include "safety/world_backup.h"
+#include "safety/world_owner.h"
 #include "world/world_database.h"
 
 using namespace quorvales;
@@ -94,11 +95,15 @@ int Run(const std::vector<std::string>& args) {
     Pause(std::cin, std::cout, true);
     return 1;
   }
+  // Root works in another user's world as that user from here on.
+  std::string files_folder;
+  if (!WorkAsWorldOwner(world_folder, out, &files_folder)) return 1;
   WorldBackup backup(world_folder, names.file_stamp);
+  backup.SetFilesFolder(files_folder);
   if (!backup.Make(out)) return 1;
 
   WorldDatabase world;
-  if (!world.Open(db_path, out)) {
+  if (!world.Open(db_path, out, files_folder + "/db")) {
     backup.Discard();
     return 1;
   }
@@ -109,6 +114,8 @@ int Run(const std::vector<std::string>& args) {
                                        &marked_keys, ScanThreads(), &records);
   WriteRunStats(out, counters);
   if (!records.empty()) {
+    // The map goes beside the log, as the user who started the tool.
+    const StartingIdentity as_started;
     WriteQuorvaleMap(names.file_stamp,
                      {world_name, data_limit, names.start_stamp, counters},
                      records, out);

@@ -4,9 +4,10 @@
 
 namespace quorvales {
 
-bool ReportWorldOpen(const std::string& world_folder, Output& out) {
-  std::vector<WorldHolder> holders = FindWorldHolders(world_folder);
-  if (holders.empty()) return false;
+namespace {
+
+// "NAME (process PID)" for each named program, in order of PID.
+std::string Described(std::vector<WorldHolder> holders) {
   std::sort(
       holders.begin(), holders.end(),
       [](const WorldHolder& a, const WorldHolder& b) { return a.pid < b.pid; });
@@ -16,6 +17,25 @@ bool ReportWorldOpen(const std::string& world_folder, Output& out) {
     if (!names.empty()) names += ", ";
     names += holder.name + " (process " + std::to_string(holder.pid) + ")";
   }
+  return names;
+}
+
+}  // namespace
+
+bool ReportWorldOpen(const std::string& world_folder, Output& out) {
+  std::vector<WorldHolder> unseen;
+  const std::vector<WorldHolder> holders =
+      FindWorldHolders(world_folder, &unseen);
+  if (holders.empty() && !unseen.empty()) {
+    WriteBoth(out, "   |- ERROR: Cannot check whether the world is open in: ",
+              Described(unseen));
+    WriteBoth(out,
+              "   |- Run the tool as root or as that program's user, or stop "
+              "the program, then run again.");
+    return true;
+  }
+  if (holders.empty()) return false;
+  const std::string names = Described(holders);
   if (names.empty()) {
     WriteBoth(out, "   |- ERROR: World is open in another program");
   } else {

@@ -20,11 +20,15 @@ struct WorldHolder {
 // The other processes that have a file of world_folder/db, or
 // world_folder/level.dat, open or mapped, in order of PID.  Empty where the
 // platform has no such check.  On Windows the names may be unknown; then
-// one holder with no name and PID 0 stands for them all.
-std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder);
+// one holder with no name and PID 0 stands for them all.  unseen gets the
+// game's and servers' processes whose files this user may not read, so
+// that whether they hold the world cannot be told.
+std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder,
+                                          std::vector<WorldHolder>* unseen);
 
-// Writes the guard's error lines when the world is open elsewhere and
-// returns true; returns false, writing nothing, when it is not.
+// Writes the guard's error lines when the world is open elsewhere, or may
+// be open in a game or server that cannot be checked, and returns true;
+// returns false, writing nothing, when it is not.
 bool ReportWorldOpen(const std::string& world_folder, Output& out);
 
 }  // namespace quorvales

@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,11 +23,16 @@ namespace {
 
 using FileId = std::pair<dev_t, ino_t>;
 
-// The entries of a folder, without "." and "..".
-std::vector<std::string> FolderEntries(const std::string& folder) {
+// The entries of a folder, without "." and "..".  denied: set when this
+// user may not list it.
+std::vector<std::string> FolderEntries(const std::string& folder,
+                                       bool* denied = nullptr) {
   std::vector<std::string> names;
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) {
+    if (denied != nullptr) *denied = errno == EACCES || errno == EPERM;
+    return names;
+  }
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
@@ -52,9 +58,12 @@ std::set<FileId> WorldFiles(const std::string& world_folder) {
   return files;
 }
 
-bool HasOpenFile(const std::string& proc, const std::set<FileId>& files) {
+// unreadable: set when the process's open files may not be read by this
+// user (another user's process, where the tool is not root).
+bool HasOpenFile(const std::string& proc, const std::set<FileId>& files,
+                 bool* unreadable) {
   const std::string fd_folder = proc + "/fd";
-  for (const std::string& fd : FolderEntries(fd_folder)) {
+  for (const std::string& fd : FolderEntries(fd_folder, unreadable)) {
     struct stat info;
     if (stat((fd_folder + "/" + fd).c_str(), &info) == 0 &&
         files.count({info.st_dev, info.st_ino}) != 0) {
@@ -90,9 +99,17 @@ std::string ProcessName(const std::string& proc) {
   return name;
 }
 
+// The game's Linux launcher and Mojang's dedicated server, which the
+// guard must not pass over unseen: /proc/PID/comm is readable for every
+// process, even where its files are not.
+bool IsGameOrServer(const std::string& name) {
+  return name == "bedrock_server" || name.rfind("mcpelauncher", 0) == 0;
+}
+
 }  // namespace
 
-std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder) {
+std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder,
+                                          std::vector<WorldHolder>* unseen) {
   std::vector<WorldHolder> holders;
   const std::set<FileId> files = WorldFiles(world_folder);
   if (files.empty()) return holders;
@@ -104,8 +121,12 @@ std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder) {
     // A process that ends meanwhile, or whose entries this user may not
     // read, is skipped.
     const std::string proc = "/proc/" + entry;
-    if (HasOpenFile(proc, files) || HasMappedFile(proc, files)) {
+    bool unreadable = false;
+    if (HasOpenFile(proc, files, &unreadable) || HasMappedFile(proc, files)) {
       holders.push_back({ProcessName(proc), pid});
+    } else if (unreadable) {
+      const std::string name = ProcessName(proc);
+      if (IsGameOrServer(name)) unseen->push_back({name, pid});
     }
   }
   return holders;

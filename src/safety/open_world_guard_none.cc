@@ -5,6 +5,9 @@
 
 namespace quorvales {
 
-std::vector<WorldHolder> FindWorldHolders(const std::string&) { return {}; }
+std::vector<WorldHolder> FindWorldHolders(const std::string&,
+                                          std::vector<WorldHolder>*) {
+  return {};
+}
 
 }  // namespace quorvales

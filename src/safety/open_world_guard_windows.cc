@@ -100,7 +100,10 @@ std::vector<WorldHolder> NameHolders(const std::vector<std::wstring>& files) {
 
 }  // namespace
 
-std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder) {
+// Every process's handles are checked through the files themselves, so
+// nothing stays unseen.
+std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder,
+                                          std::vector<WorldHolder>*) {
   std::vector<std::wstring> held;
   for (const std::wstring& file : WorldFiles(world_folder)) {
     if (HeldForWriting(file)) held.push_back(file);

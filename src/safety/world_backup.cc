@@ -27,6 +27,13 @@ bool IsTable(const std::string& name) {
   return ends_with(".ldb") || ends_with(".sst");
 }
 
+// A regular file, not a link to one.
+bool IsPlainFile(const std::string& path) {
+  std::error_code ignored;
+  return fs::symlink_status(FilePath(path), ignored).type() ==
+         fs::file_type::regular;
+}
+
 bool Taken(const std::string& folder) {
   std::error_code ignored;
   return fs::exists(FilePath(folder), ignored) ||
@@ -43,7 +50,8 @@ void CopyFile(const std::string& from, const std::string& to,
   fs::copy_file(FilePath(from), FilePath(to), error);
 #else
   error.clear();
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // A link that took a file's place since it was listed is not followed.
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (in < 0) {
     error.assign(errno, std::generic_category());
     return;
@@ -94,37 +102,46 @@ void IgnoreFileSizeSignal() {
 WorldBackup::WorldBackup(std::string world_folder, std::string file_stamp,
                          LinkFunction link)
     : world_folder_(std::move(world_folder)),
+      files_folder_(world_folder_),
       file_stamp_(std::move(file_stamp)),
       link_(link) {}
 
-bool WorldBackup::Make(Output& out) {
-  const std::string db = world_folder_ + "/db";
-  std::error_code error;
-  if (!fs::is_regular_file(FilePath(db + "/CURRENT"), error)) return true;
+void WorldBackup::SetFilesFolder(std::string files_folder) {
+  files_folder_ = std::move(files_folder);
+}
 
-  const std::string base = world_folder_ + "/quorvaleBackup " + file_stamp_;
+bool WorldBackup::Make(Output& out) {
+  const std::string db = files_folder_ + "/db";
+  std::error_code error;
+  if (!IsPlainFile(db + "/CURRENT")) return true;
+
+  // Names within the world folder, reached through files_folder_.
+  const std::string base = "/quorvaleBackup " + file_stamp_;
   std::string name = base;
-  for (int n = 2; Taken(name); ++n) name = base + " " + std::to_string(n);
+  for (int n = 2; Taken(files_folder_ + name); ++n) {
+    name = base + " " + std::to_string(n);
+  }
   partial_ = name + ".partial";
-  if (!fs::create_directory(FilePath(partial_), error)) {
+  if (!fs::create_directory(FilePath(files_folder_ + partial_), error)) {
     if (!error) error = std::make_error_code(std::errc::file_exists);
     const std::string path = partial_;
     partial_.clear();  // not ours to remove
     return Fail(out, path, error);
   }
-  if (!fs::create_directory(FilePath(partial_ + "/db"), error)) {
+  if (!fs::create_directory(FilePath(files_folder_ + partial_ + "/db"),
+                            error)) {
     return Fail(out, partial_ + "/db", error);
   }
 
   // The names first, so that no file the copy makes is listed.
   const std::vector<std::string> names = FolderEntries(db, error);
-  if (error) return Fail(out, db, error);
+  if (error) return Fail(out, "/db", error);
   for (const std::string& file : names) {
     const std::string from = db + "/" + file;
-    const std::string to = partial_ + "/db/" + file;
-    if (file == "LOCK" || !fs::is_regular_file(FilePath(from), error)) {
-      continue;
-    }
+    const std::string to = files_folder_ + partial_ + "/db/" + file;
+    // A link is neither copied nor followed: the open refuses such a
+    // database, and the backup is removed with it.
+    if (file == "LOCK" || !IsPlainFile(from)) continue;
     if (IsTable(file)) {
       link_(from, to, error);
       if (!error) continue;
@@ -132,10 +149,11 @@ bool WorldBackup::Make(Output& out) {
       error.clear();
     }
     CopyFile(from, to, error);
-    if (error) return Fail(out, from, error);
+    if (error) return Fail(out, "/db/" + file, error);
   }
 
-  fs::rename(FilePath(partial_), FilePath(name), error);
+  fs::rename(FilePath(files_folder_ + partial_),
+             FilePath(files_folder_ + name), error);
   if (error) return Fail(out, partial_, error);
   partial_.clear();
   folder_ = name;
@@ -145,22 +163,23 @@ bool WorldBackup::Make(Output& out) {
 bool WorldBackup::Fail(Output& out, const std::string& path,
                        const std::error_code& error) {
   if (!partial_.empty()) {
-    RemoveTree(partial_);
+    RemoveTree(files_folder_ + partial_);
     partial_.clear();
   }
-  WriteBoth(out, "   |- ERROR: Backup failed: ", path, ": ", error.message());
+  WriteBoth(out, "   |- ERROR: Backup failed: ", world_folder_, path, ": ",
+            error.message());
   WriteBoth(out, "   |- Nothing was changed.");
   return false;
 }
 
 void WorldBackup::ReportKept(Output& out) const {
   if (folder_.empty()) return;
-  WriteBoth(out, "Backup of the database before the deletes: ", folder_);
+  WriteBoth(out, "Backup of the database before the deletes: ", folder());
 }
 
 void WorldBackup::Discard() {
   if (folder_.empty()) return;
-  RemoveTree(folder_);
+  RemoveTree(files_folder_ + folder_);
   folder_.clear();
 }
 

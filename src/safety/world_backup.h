@@ -40,6 +40,10 @@ class WorldBackup {
   // backup cannot be made.
   bool Make(Output& out);
 
+  // Reaches the world's files through files_folder, the same folder by
+  // another path, while the lines keep the folder as typed.
+  void SetFilesFolder(std::string files_folder);
+
   // The backup's line, when one was made.
   void ReportKept(Output& out) const;
 
@@ -47,14 +51,19 @@ class WorldBackup {
   void Discard();
 
   // The backup's folder, as typed; empty when none was made.
-  const std::string& folder() const { return folder_; }
+  std::string folder() const {
+    return folder_.empty() ? folder_ : world_folder_ + folder_;
+  }
 
  private:
+  // path: within the world folder.
   bool Fail(Output& out, const std::string& path, const std::error_code& error);
 
   const std::string world_folder_;
+  std::string files_folder_;
   const std::string file_stamp_;
   const LinkFunction link_;
+  // Within the world folder: the backup being built, and the one made.
   std::string partial_;
   std::string folder_;
 };

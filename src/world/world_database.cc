@@ -1,8 +1,6 @@
 #include "world/world_database.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "world/database_folder.h"
 #include "world/scan_tuning.h"
 
 namespace quorvales {
@@ -20,29 +18,6 @@ std::string NativePath(std::string path) {
   }
 #endif
   return path;
-}
-
-// LevelDB reads files such as CURRENT whole and would wait on a FIFO, so a
-// database folder holding anything but plain files and folders (a FIFO, a
-// socket, a link to a device) is not opened.  A folder that cannot be
-// listed is left to LevelDB, which reports it.
-bool HoldsOnlyPlainFiles(const std::string& db_path) {
-#ifndef _WIN32
-  namespace fs = std::filesystem;
-  std::error_code error;
-  for (fs::directory_iterator it(db_path, error), end; !error && it != end;
-       it.increment(error)) {
-    std::error_code unreadable;
-    const fs::file_type type = it->status(unreadable).type();
-    if (!unreadable && type != fs::file_type::regular &&
-        type != fs::file_type::directory && type != fs::file_type::not_found) {
-      return false;
-    }
-  }
-#else
-  (void)db_path;
-#endif
-  return true;
 }
 
 }  // namespace
@@ -77,15 +52,17 @@ WorldDatabase::~WorldDatabase() {
   delete db_;
 }
 
-bool WorldDatabase::Open(const std::string& db_path, Output& out) {
+bool WorldDatabase::Open(const std::string& db_path, Output& out,
+                         const std::string& files_path) {
   WriteBoth(out, "4. Setting LevelDB options...");
   TuneForOneScan();
   options_ = std::make_unique<WorldOptions>();
   WriteBoth(out, "5. Loading ", db_path, "...");
-  const bool plain = HoldsOnlyPlainFiles(db_path);
+  const std::string path = files_path.empty() ? db_path : files_path;
+  const bool plain = HoldsOnlyPlainFiles(path);
   leveldb::Status status =
-      plain ? leveldb::DB::Open(options_->options, NativePath(db_path), &db_)
-            : leveldb::Status::Corruption("not a plain file", db_path);
+      plain ? leveldb::DB::Open(options_->options, NativePath(path), &db_)
+            : leveldb::Status::Corruption("not a plain file", path);
   if (!status.ok()) {
     WriteBoth(out, "Opening ", db_path, " failed.");
     return false;

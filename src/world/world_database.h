@@ -46,7 +46,10 @@ class WorldDatabase {
 
   // Writes the steps "4." to "6." (or the failure line) and, on success,
   // makes the scan iterator.  Returns false when the database did not open.
-  bool Open(const std::string& db_path, Output& out);
+  // files_path: where the database is reached, when not by db_path, which
+  // the lines keep as typed.
+  bool Open(const std::string& db_path, Output& out,
+            const std::string& files_path = "");
 
   leveldb::Iterator* iterator() const { return iterator_; }
 
