@@ -80,8 +80,11 @@ class RunFixture : public ::testing::Test {
         name + " world? Y or N");
   }
 
-  static void Confirmed(Transcript* t, const std::string& db_path) {
+  // owner_line: the line of a run as root on another user's world.
+  static void Confirmed(Transcript* t, const std::string& db_path,
+                        const std::string& owner_line = "") {
     t->Console("Confirmed...");
+    if (!owner_line.empty()) t->Both(owner_line);
     t->Both("4. Setting LevelDB options...");
     t->Both("5. Loading " + db_path + "...");
     t->Both("6. World database opened succesfully");
@@ -103,15 +106,16 @@ class RunFixture : public ::testing::Test {
   // The line of the map that a run whose scan saw Quorvale records writes,
   // under the log's stamp.
   static void MapLine(Transcript* t, const ToolRun& run) {
-    t->Both("Map of Quorvale data: quorvaleMap " +
-            LogName(run).substr(12, 19) + ".html");
+    t->Both("Map of Quorvale data: quorvaleMap " + LogName(run).substr(12, 19) +
+            ".html");
   }
 
   // The line of the backup that a run which deleted records keeps, in the
-  // world folder "w", under the log's stamp.
-  static void KeptBackup(Transcript* t, const ToolRun& run) {
-    t->Both("Backup of the database before the deletes: w/quorvaleBackup " +
-            LogName(run).substr(12, 19));
+  // world folder, under the log's stamp.
+  static void KeptBackup(Transcript* t, const ToolRun& run,
+                         const std::string& folder = "w") {
+    t->Both("Backup of the database before the deletes: " + folder +
+            "/quorvaleBackup " + LogName(run).substr(12, 19));
   }
 
   static void Closing(Transcript* t, const std::string& time) {
@@ -154,11 +158,14 @@ class RunFixture : public ::testing::Test {
     EXPECT_EQ(LogName(run), run.log_name);
   }
 
-  // The transcript of a run on TicksWorld() with limit 1000, confirmed.
-  static Transcript TicksWorldCompleted(const ToolRun& run) {
-    Transcript t = Opening(run, "w");
+  // The transcript of a run on TicksWorld() in folder with limit 1000,
+  // confirmed.
+  static Transcript TicksWorldCompleted(const ToolRun& run,
+                                        const std::string& folder = "w",
+                                        const std::string& owner_line = "") {
+    Transcript t = Opening(run, folder);
     Prompts(&t, "Test World", "1000");
-    Confirmed(&t, "w/db");
+    Confirmed(&t, folder + "/db", owner_line);
     t.Both("   |- Chunk [0,0] within Data Limit [0.5kB / 1KB]");
     t.Both("   |- Chunk [1,0] within Data Limit [1kB / 1KB]");
     t.Both("   |- Chunk [2,5] over Data Limit [1.0kB / 1.0KB] - Marked");
@@ -173,7 +180,7 @@ class RunFixture : public ::testing::Test {
           {"   |- Quorvale data found on 57.14% of the world's chunks",
            "   |- Quorvale data deleted from 28.57% of the world's chunks"});
     MapLine(&t, run);
-    KeptBackup(&t, run);
+    KeptBackup(&t, run, folder);
     Closing(&t, "0.00s");
     return t;
   }

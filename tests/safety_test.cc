@@ -91,6 +91,9 @@ class Holder {
     return Holder(pid);
   }
 
+  // A child that this holder ends.
+  static Holder Adopt(pid_t pid) { return Holder(pid); }
+
   Holder(Holder&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
   ~Holder() {
     if (pid_ <= 0) return;
@@ -218,6 +221,53 @@ TEST_F(SafetyTest, HolderStartedWhileThePromptWaitsIsCaught) {
   holder.reset();
   EXPECT_TRUE(Backups(cwd_ + "/w").empty());
   EXPECT_EQ(before, Dump());
+}
+
+// A game server of root's, whose files nobody may read: run as nobody, the
+// guard cannot tell whether it holds the world and refuses; run as root, it
+// looks and finds that it does not.
+TEST_F(SafetyTest, GameServerThatCannotBeCheckedIsNamed) {
+  if (geteuid() != 0 || !fs::exists("/usr/sbin/runuser")) {
+    GTEST_SKIP() << "needs root and runuser to run as an unprivileged user";
+  }
+  MakeTicksWorld();
+  for (const auto& entry : fs::recursive_directory_iterator(cwd_ + "/w")) {
+    fs::permissions(entry.path(), fs::perms::all);
+  }
+  fs::permissions(cwd_ + "/w", fs::perms::all);
+  fs::permissions(cwd_, fs::perms::all);
+  fs::permissions(dir_.path(), fs::perms::others_exec, fs::perm_options::add);
+  const std::string server = dir_.path() + "/bedrock_server";
+  fs::copy_file("/bin/sleep", server);
+  // No other test's run as nobody may meet this server.
+  const UserRunLock lock(true);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(server.c_str(), "bedrock_server", "600", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const Holder holder = Holder::Adopt(pid);
+  ASSERT_TRUE(WaitFor([&] { return Comm(pid) == "bedrock_server"; }));
+
+  RunSettings settings;
+  settings.as_user = "nobody";
+  settings.holds_user_run_lock = true;
+  const ToolRun refused = Run("1000\ny\n", {"w"}, settings);
+  Transcript t = Opening(refused, "w");
+  t.Console("   |- World Exists!").Both("   |- World Name: Test World");
+  t.Both(
+      "   |- ERROR: Cannot check whether the world is open in: "
+      "bedrock_server (process " +
+      std::to_string(pid) + ")");
+  t.Both(
+      "   |- Run the tool as root or as that program's user, or stop the "
+      "program, then run again.");
+  ExpectTranscript(t, refused);
+  EXPECT_EQ(1, refused.exit_code);
+
+  const ToolRun completed = Run("1000\ny\n");
+  ExpectTranscript(TicksWorldCompleted(completed), completed);
+  EXPECT_EQ(0, completed.exit_code);
 }
 
 TEST_F(SafetyTest, FilesOfAnotherWorldDoNotCount) {

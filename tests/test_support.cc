@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -100,8 +102,26 @@ void WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
+UserRunLock::UserRunLock(bool exclusive) {
+  const std::string path =
+      (fs::temp_directory_path() / "quorvales-tests-user-runs.lock").string();
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd_ >= 0) {
+    while (flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+    }
+  }
+}
+
+UserRunLock::~UserRunLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
 ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
                 const std::string& input, const RunSettings& settings) {
+  std::unique_ptr<UserRunLock> user_run_lock;
+  if (!settings.as_user.empty() && !settings.holds_user_run_lock) {
+    user_run_lock = std::make_unique<UserRunLock>(false);
+  }
   TempDir io;
   const std::string in_path = io.path() + "/stdin";
   const std::string err_path = io.path() + "/stderr";
@@ -109,10 +129,12 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
 
   // Another user may not be able to reach the build folder (a checkout in
   // a private home folder), so that user runs a copy that anyone can run.
-  std::string binary = QUORVALES_BINARY;
+  const std::string built =
+      settings.binary.empty() ? QUORVALES_BINARY : settings.binary;
+  std::string binary = built;
   if (!settings.as_user.empty()) {
     binary = io.path() + "/quorvales";
-    fs::copy_file(QUORVALES_BINARY, binary);
+    fs::copy_file(built, binary);
     fs::permissions(binary, fs::perms::owner_all | fs::perms::group_read |
                                 fs::perms::group_exec | fs::perms::others_read |
                                 fs::perms::others_exec);
@@ -199,12 +221,18 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
   if (fs::is_directory(cwd, ignored)) {
     for (const auto& entry : fs::directory_iterator(cwd)) {
       const std::string name = entry.path().filename().string();
+      struct stat info;
+      const long owner = stat(entry.path().c_str(), &info) == 0
+                             ? static_cast<long>(info.st_uid)
+                             : -1;
       if (name.rfind("quorvaleLog ", 0) == 0) {
+        run.log_owner = owner;
         run.log_name = name;
         run.log = ReadFile(entry.path().string());
         fs::remove(entry.path());
       }
       if (name.rfind("quorvaleMap ", 0) == 0) {
+        run.map_owner = owner;
         run.map_name = name;
         run.map = ReadFile(entry.path().string());
         fs::remove(entry.path());

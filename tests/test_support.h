@@ -44,6 +44,8 @@ struct ToolRun {
   std::string log_name;  // the log file's name, if any
   std::string map;       // the map page, empty when none was written
   std::string map_name;
+  long log_owner = -1;  // the user ids that own the log and the map
+  long map_owner = -1;
 };
 
 struct RunSettings {
@@ -58,11 +60,31 @@ struct RunSettings {
   long address_space_limit = 0;
   // Run as this user through runuser (the caller must be root).
   std::string as_user;
+  // The caller holds UserRunLock exclusively (see there).
+  bool holds_user_run_lock = false;
+  // Another build of the tool to run (empty: the tool).
+  std::string binary;
   // Kill the process with SIGKILL after this many microseconds (0: never).
   long kill_after_us = 0;
   // Called once the data limit's prompt is out; the input reaches the tool
   // only after it returns.
   std::function<void()> at_first_prompt;
+};
+
+// A run as another user than root sees every process of the machine and
+// refuses a world while a game or server runs whose files it cannot read.
+// CTest runs tests side by side, so a test that starts such a process
+// holds this lock exclusively while it lives, and every run as another
+// user holds it shared.
+class UserRunLock {
+ public:
+  explicit UserRunLock(bool exclusive);
+  ~UserRunLock();
+  UserRunLock(const UserRunLock&) = delete;
+  UserRunLock& operator=(const UserRunLock&) = delete;
+
+ private:
+  int fd_;
 };
 
 // Runs the real binary in working folder cwd with the given arguments and
