@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -153,9 +154,12 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
     signal(SIGPIPE, SIG_IGN);  // the tool may end before it reads
     if (pipe(in_fds) != 0) return run;
   }
+  // Opened here, so that the file's offset, shared with the child, tells
+  // how much it read.
+  const int in_file = in_fds[0] >= 0 ? -1 : open(in_path.c_str(), O_RDONLY);
   const pid_t pid = fork();
   if (pid == 0) {
-    int in = in_fds[0] >= 0 ? in_fds[0] : open(in_path.c_str(), O_RDONLY);
+    int in = in_fds[0] >= 0 ? in_fds[0] : in_file;
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0);
     if (in_fds[1] >= 0) close(in_fds[1]);
@@ -175,6 +179,9 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
       struct rlimit limit;
       limit.rlim_cur = limit.rlim_max = settings.address_space_limit;
       setrlimit(RLIMIT_AS, &limit);
+    }
+    for (const std::string& variable : settings.environment) {
+      putenv(strdup(variable.c_str()));
     }
     std::vector<std::string> words;
     if (!settings.as_user.empty()) {
@@ -214,6 +221,10 @@ ToolRun RunTool(const std::string& cwd, const std::vector<std::string>& args,
   int status = 0;
   waitpid(pid, &status, 0);
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (in_file >= 0) {
+    run.input_read = static_cast<long>(lseek(in_file, 0, SEEK_CUR));
+    close(in_file);
+  }
   const std::string err = ReadFile(err_path);
   if (!err.empty()) run.console += "\n[stderr]" + err;
 

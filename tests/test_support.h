@@ -46,6 +46,7 @@ struct ToolRun {
   std::string map_name;
   long log_owner = -1;  // the user ids that own the log and the map
   long map_owner = -1;
+  long input_read = -1;  // bytes of the standard input file that it read
 };
 
 struct RunSettings {
@@ -64,6 +65,8 @@ struct RunSettings {
   bool holds_user_run_lock = false;
   // Another build of the tool to run (empty: the tool).
   std::string binary;
+  // Variables set in the tool's environment, as NAME=VALUE.
+  std::vector<std::string> environment;
   // Kill the process with SIGKILL after this many microseconds (0: never).
   long kill_after_us = 0;
   // Called once the data limit's prompt is out; the input reaches the tool

@@ -7,48 +7,21 @@
 #include <limits>
 
 #include "platform/file_path.h"
+#include "world/level_name.h"
 
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace quorvales {
 
-namespace {
-
-// Opening a FIFO waits for a writer and a device such as /dev/zero never
-// ends, so such a level-name file is never opened: it counts as present,
-// without a name, like a folder.
-bool IsSpecialFile(const std::string& path) {
-#ifdef _WIN32
-  (void)path;
-  return false;
-#else
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
-         !S_ISDIR(info.st_mode);
-#endif
-}
-
-}  // namespace
-
+// A FIFO or a device counts as present, without a name, like a folder.
 bool FileExists(const std::string& path) {
   if (IsSpecialFile(path)) return true;
   std::ifstream file(FilePath(path));
   return file.good();
-}
-
-bool ReadWorldName(const std::string& path, std::string* name) {
-  if (IsSpecialFile(path)) return false;
-  std::ifstream file(FilePath(path));
-  std::string line;
-  if (!std::getline(file, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  *name = line;
-  return true;
 }
 
 float ReadDataLimit(std::istream& in) {

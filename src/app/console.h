@@ -14,11 +14,6 @@ namespace quorvales {
 // True when the file opens for reading.
 bool FileExists(const std::string& path);
 
-// The first line of the file, without its line end (a carriage return
-// before the line feed included, since world folders move between
-// systems).  False when nothing can be read.
-bool ReadWorldName(const std::string& path, std::string* name);
-
 // A signed 32-bit whole number; 1000 when none can be read.  What follows
 // the number stays in the input for the next read.
 float ReadDataLimit(std::istream& in);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_options.h"
 #include "app/console.h"
 #include "chunks/run_counters.h"
 #include "chunks/run_stats.h"
@@ -19,6 +20,7 @@
 #include "safety/open_world_guard.h"
 #include "safety/world_backup.h"
 #include "safety/world_owner.h"
+#include "world/level_name.h"
 #include "world/world_database.h"
 
 using namespace quorvales;
@@ -27,6 +29,7 @@ namespace {
 
 // The run, with the command line's arguments in UTF-8.
 int Run(const std::vector<std::string>& args) {
+  if (RunCommandOption(args, std::cout)) return 0;
   IgnoreFileSizeSignal();
   std::ofstream log;
   const RunLogNames names = OpenRunLog(LocalStartTime(), &log);

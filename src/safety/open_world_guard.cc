@@ -4,10 +4,7 @@
 
 namespace quorvales {
 
-namespace {
-
-// "NAME (process PID)" for each named program, in order of PID.
-std::string Described(std::vector<WorldHolder> holders) {
+std::string DescribeHolders(std::vector<WorldHolder> holders) {
   std::sort(
       holders.begin(), holders.end(),
       [](const WorldHolder& a, const WorldHolder& b) { return a.pid < b.pid; });
@@ -20,22 +17,20 @@ std::string Described(std::vector<WorldHolder> holders) {
   return names;
 }
 
-}  // namespace
-
 bool ReportWorldOpen(const std::string& world_folder, Output& out) {
   std::vector<WorldHolder> unseen;
   const std::vector<WorldHolder> holders =
       FindWorldHolders(world_folder, &unseen);
   if (holders.empty() && !unseen.empty()) {
     WriteBoth(out, "   |- ERROR: Cannot check whether the world is open in: ",
-              Described(unseen));
+              DescribeHolders(unseen));
     WriteBoth(out,
               "   |- Run the tool as root or as that program's user, or stop "
               "the program, then run again.");
     return true;
   }
   if (holders.empty()) return false;
-  const std::string names = Described(holders);
+  const std::string names = DescribeHolders(holders);
   if (names.empty()) {
     WriteBoth(out, "   |- ERROR: World is open in another program");
   } else {

@@ -26,6 +26,10 @@ struct WorldHolder {
 std::vector<WorldHolder> FindWorldHolders(const std::string& world_folder,
                                           std::vector<WorldHolder>* unseen);
 
+// "NAME (process PID)" for each named holder, in order of PID, joined by
+// ", ".
+std::string DescribeHolders(std::vector<WorldHolder> holders);
+
 // Writes the guard's error lines when the world is open elsewhere, or may
 // be open in a game or server that cannot be checked, and returns true;
 // returns false, writing nothing, when it is not.
