@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -65,16 +67,16 @@ struct Run {
   bool paused = false;
 };
 
-// args in UTF-8; the command processor gets them as UTF-16, as a user's
-// command line would.
-Run RunTool(const fs::path& cwd, const std::string& exe,
-            const std::string& args, const std::string& input) {
+// The command line's arguments as typed, quotes included, in UTF-8; the
+// command processor gets them as UTF-16, as a user's command line would.
+Run RunCommand(const fs::path& cwd, const std::string& exe,
+               const std::string& typed, const std::string& input) {
   std::ofstream(cwd / "input.txt", std::ios::binary) << input;
   const fs::path home = fs::current_path();
   fs::current_path(cwd);
   // The outer quotes are the command processor's own and are dropped.
   const std::string command =
-      "\"\"" + exe + "\" \"" + args + "\" <input.txt >console.txt\"";
+      "\"\"" + exe + "\" " + typed + " <input.txt >console.txt\"";
   Run run;
   run.exit_code = _wsystem(leveldb::WideFromUtf8(command).c_str());
   run.console_crlf = FromTextMode(
@@ -100,6 +102,12 @@ Run RunTool(const fs::path& cwd, const std::string& exe,
   // Windows cannot remove a folder that is some process's current one.
   fs::current_path(home);
   return run;
+}
+
+// The world folder (or other one argument) in quotes.
+Run RunTool(const fs::path& cwd, const std::string& exe,
+            const std::string& args, const std::string& input) {
+  return RunCommand(cwd, exe, "\"" + args + "\"", input);
 }
 
 // The text with each appearance of typed written as plain; an empty typed
@@ -206,6 +214,129 @@ void RunWorldOpen(const fs::path& cwd, const std::string& exe,
         "the world is unchanged");
 }
 
+// The exe's options: each writes to the console alone, makes no file and
+// does not pause; --list finds worlds in a given folder and under
+// LOCALAPPDATA and APPDATA, with names and paths in any language.
+void RunOptions(const fs::path& cwd, const std::string& exe,
+                const fs::path& example2) {
+  const auto option = [&](const std::string& typed) {
+    const Run run = RunCommand(cwd, exe, typed, "1000\ny\n");
+    Check(run.exit_code == 0, typed + ": exit code 0");
+    Check(!run.paused, typed + ": no pause");
+    Check(run.console_crlf, typed + ": CR LF line ends");
+    for (const auto& entry : fs::directory_iterator(cwd)) {
+      const std::string name = quorvales::PathText(entry.path().filename());
+      Check(name == "input.txt" || name == "console.txt",
+            typed + ": no file made, but " + name);
+    }
+    return run.console;
+  };
+  Check(option("--version") == "quorvales " QUORVALES_VERSION "\n",
+        "the version");
+  const std::string help = option("--help");
+  Check(help.find("(also -h and /?)") != std::string::npos, "help:\n" + help);
+  Check(option("-h") == help && option("/?") == help, "-h and /? help too");
+
+  // Two worlds copied from the fixture world, one named in CJK and emoji,
+  // one with a space in its folder's name, changed an hour apart.
+  const std::time_t now = std::time(nullptr);
+  const auto make_world = [&](const fs::path& folder, const std::string& name,
+                              std::time_t changed) {
+    fs::create_directories(folder.parent_path());
+    quorvales::CopyTree(example2.string(), quorvales::PathText(folder));
+    std::ofstream(folder / "levelname.txt", std::ios::binary) << name;
+    // 100 ns ticks since 1601.
+    const uint64_t ticks =
+        (static_cast<uint64_t>(changed) + 11644473600ULL) * 10000000ULL;
+    FILETIME time = {static_cast<DWORD>(ticks),
+                     static_cast<DWORD>(ticks >> 32)};
+    HANDLE file = CreateFileW((folder / "level.dat").wstring().c_str(),
+                              FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    Check(file != INVALID_HANDLE_VALUE &&
+              SetFileTime(file, nullptr, nullptr, &time),
+          "level.dat's time is set");
+    CloseHandle(file);
+  };
+  const auto entry = [](const fs::path& folder, const std::string& name,
+                        std::time_t changed) {
+    std::tm local = {};
+    localtime_s(&local, &changed);
+    char date[32];
+    std::strftime(date, sizeof(date), "%Y-%m-%d %H:%M", &local);
+    uintmax_t bytes = 0;
+    for (const auto& file : fs::directory_iterator(folder / "db")) {
+      bytes += file.file_size();
+    }
+    char size[32];
+    std::snprintf(size, sizeof(size), "%.1f MB",
+                  static_cast<double>(bytes) / (1024.0 * 1024.0));
+    const std::string path = quorvales::PathText(folder);
+    return "\n" + name + "\n   |- Last changed: " + date +
+           "\n   |- Size of db: " + size + "\n   |- Folder: " +
+           (path.find(' ') == std::string::npos ? path : "\"" + path + "\"") +
+           "\n";
+  };
+  const fs::path worlds = cwd.parent_path() / fs::u8path(u8"мир worlds");
+  const fs::path unicode = worlds / "Abc1DEfgH2I=";
+  const fs::path spaced = worlds / "with space";
+  make_world(unicode, u8"Мир 世界 🌍", now - 3600);
+  make_world(spaced, "Spaced", now - 7200);
+  fs::create_directories(worlds / "not a world" / "db");
+  const std::string listed = "2 worlds, newest first:\n" +
+                             entry(unicode, u8"Мир 世界 🌍", now - 3600) +
+                             entry(spaced, "Spaced", now - 7200);
+  const std::string got =
+      option("--list \"" + quorvales::PathText(worlds) + "\"");
+  Check(got == listed, "--list FOLDER:\n" + got + "\nnot\n" + listed);
+  for (const auto& [folder, name] :
+       {std::pair{unicode, u8"Мир 世界 🌍"}, std::pair{spaced, "Spaced"}}) {
+    const Run run = RunTool(cwd, exe, quorvales::PathText(folder), "1000\nn\n");
+    Check(run.console.find("\n   |- World Name: " + std::string(name) + "\n") !=
+              std::string::npos,
+          "the listed path opens its world:\n" + run.console);
+    for (const auto& file : fs::directory_iterator(cwd)) {
+      if (quorvales::PathText(file.path().filename()).rfind("quorvaleLog", 0) ==
+          0) {
+        fs::remove(file.path());
+      }
+    }
+  }
+
+  // The usual places: the Store edition's under LOCALAPPDATA, and each
+  // user's of the launcher edition under APPDATA.
+  const fs::path local = cwd.parent_path() / "local";
+  const fs::path roaming = cwd.parent_path() / "roaming";
+  const std::string games = "\\games\\com.mojang\\minecraftWorlds";
+  _wputenv_s(L"LOCALAPPDATA", local.wstring().c_str());
+  _wputenv_s(L"APPDATA", roaming.wstring().c_str());
+  const std::string nothing = option("--list");
+  const std::string l = quorvales::PathText(local),
+                    r = quorvales::PathText(roaming);
+  const std::string looked =
+      "No worlds found. Looked in:\n"
+      "   " +
+      l + "\\Packages\\Microsoft.MinecraftUWP_8wekyb3d8bbwe\\LocalState" +
+      games + "\n   " + l +
+      "\\Packages\\Microsoft.MinecraftWindowsBeta_8wekyb3d8bbwe\\LocalState" +
+      games + "\n   " + r + "\\Minecraft Bedrock\\Users\\*" + games + "\n   " +
+      r + "\\Minecraft Bedrock Preview\\Users\\*" + games + "\n";
+  Check(nothing == looked, "--list with no worlds:\n" + nothing);
+  const fs::path store = local / "Packages" /
+                         "Microsoft.MinecraftUWP_8wekyb3d8bbwe" / "LocalState" /
+                         "games" / "com.mojang" / "minecraftWorlds" / "Store=";
+  const fs::path launcher = roaming / "Minecraft Bedrock" / "Users" / "12345" /
+                            "games" / "com.mojang" / "minecraftWorlds" /
+                            "Launcher=";
+  make_world(store, "Store", now - 60);
+  make_world(launcher, "Launcher", now);
+  const std::string found = option("--list");
+  Check(found == "2 worlds, newest first:\n" +
+                     entry(launcher, "Launcher", now) +
+                     entry(store, "Store", now - 60),
+        "--list of the usual places:\n" + found);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -279,13 +410,16 @@ int main(int argc, char** argv) {
     input = golden_name == "completed" ? "1000\ny\n" : "1000\nn\n";
   } else if (test == "world_not_found") {
     args = "missing";
-  } else if (test == "crafted_worlds" || test == "world_open") {
+  } else if (test == "crafted_worlds" || test == "world_open" ||
+             test == "options") {
     if (!fs::exists(example2)) {
       std::cout << "skipped: no fixture worlds at " << fixtures << std::endl;
       return kSkipped;
     }
     if (test == "crafted_worlds") {
       RunCraftedWorlds(cwd, exe, example2);
+    } else if (test == "options") {
+      RunOptions(cwd, exe, example2);
     } else {
       RunWorldOpen(cwd, exe, example2);
     }
