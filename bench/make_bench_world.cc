@@ -1,8 +1,10 @@
 // Writes a benchmark world of about the given size in table files:
-// make_bench_world FOLDER MEGABYTES [SEED].  Values compress about 5.5
-// times in 160 KiB blocks, as the game's do, and about one chunk in five
-// carries a tick record over 1000 bytes.  Records are written in key order,
-// so that LevelDB stores each one once, without rewriting it in compactions.
+// make_bench_world FOLDER MEGABYTES [SEED [BLOCK_SIZE [TICKS_PER_1000]]].
+// Values compress about 5.5 times in 160 KiB blocks, as the game's do, and
+// about one chunk in two carries a tick record (TICKS_PER_1000 changes
+// that share), two in five of them over 1000 bytes.  Records are written in key
+// order, so that LevelDB stores each one once, without rewriting it in
+// compactions.
 
 #include <sys/stat.h>
 
@@ -90,7 +92,9 @@ void Plan(std::vector<PlannedRecord>* plan, std::mt19937_64& rng,
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::printf("usage: %s FOLDER MEGABYTES [SEED [BLOCK_SIZE]]\n", argv[0]);
+    std::printf(
+        "usage: %s FOLDER MEGABYTES [SEED [BLOCK_SIZE [TICKS_PER_1000]]]\n",
+        argv[0]);
     return 2;
   }
   const std::string folder = argv[1];
@@ -99,6 +103,9 @@ int main(int argc, char** argv) {
   // The game writes blocks of 160 KiB; other tools write 4 KiB ones.
   const size_t block_size =
       argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 163840;
+  // Half the chunks by default, drawn as the worlds have always been.
+  const uint64_t ticks_per_1000 =
+      argc > 5 ? std::strtoull(argv[5], nullptr, 10) : 500;
   std::mt19937_64 rng(seed);
   const std::string material = MakeMaterial(rng, 16 << 20);
 
@@ -127,7 +134,8 @@ int main(int argc, char** argv) {
          ChunkKey(x, z, dimension, quorvales::kFinalized), 4);
     Plan(&plan, rng, material.size(),
          ChunkKey(x, z, dimension, quorvales::kBiomeState), 300);
-    if (rng() % 2 == 0) {
+    if (ticks_per_1000 == 500 ? rng() % 2 == 0
+                              : rng() % 1000 < ticks_per_1000) {
       // Ticks: within the limit in three cases of five, far over it in two.
       const uint32_t size = rng() % 5 < 3
                                 ? static_cast<uint32_t>(50 + rng() % 950)

@@ -5,12 +5,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
-bash "$root/scripts/setup.sh" g++-mingw-w64-x86-64-posix libz-mingw-w64-dev \
-  wine64
+bash "$root/scripts/setup-windows.sh"
 
 build="$root/build-windows"
+libdeflate="$root/.deps/libdeflate-mingw"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DLIBDEFLATE_INCLUDE_DIR="$libdeflate/include" \
+  -DLIBDEFLATE_LIBRARY="$libdeflate/lib/libdeflate.a" >/dev/null
 cmake --build "$build" -j"$jobs"
 # Only Windows' own DLLs may be imported.
 imports=$(x86_64-w64-mingw32-objdump -p "$build/quorvales.exe" |
@@ -26,6 +28,13 @@ for dll in $imports; do
     ;;
   esac
 done
+# The exe decodes with libdeflate, as the Linux binary does.
+symbols=$(x86_64-w64-mingw32-objdump -t "$build/quorvales.exe")
+if ! grep -q ' libdeflate_deflate_decompress$' <<<"$symbols"; then
+  echo "quorvales.exe does not decode with libdeflate"
+  exit 1
+fi
+echo "quorvales.exe decodes with libdeflate"
 [ "${QUORVALES_WINDOWS_BUILD_ONLY:-0}" = 1 ] && exit 0
 
 WINEPREFIX=$(mktemp -d)
@@ -47,3 +56,12 @@ trap stop_wine EXIT
 # which CTest would wait on.
 "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1
 (cd "$build" && ctest -j"$jobs" --output-on-failure --timeout 900)
+
+# In a real console, which Wine gives a program in a terminal, against the
+# Linux binary's transcript of the same run.
+linux="$root/build"
+[ -f "$linux/CMakeCache.txt" ] ||
+  cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$linux" -j"$jobs" --target quorvales make_sample_world >/dev/null
+bash "$root/tests/windows/console_check.sh" "$build/quorvales.exe" "$linux" \
+  "$wine"

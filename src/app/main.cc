@@ -17,6 +17,7 @@
 #include "output/line_writer.h"
 #include "output/run_log.h"
 #include "platform/command_line.h"
+#include "platform/console_lines.h"
 #include "safety/open_world_guard.h"
 #include "safety/world_backup.h"
 #include "safety/world_owner.h"
@@ -143,6 +144,7 @@ int Run(const std::vector<std::string>& args) {
 // Windows gives the command line as UTF-16, which holds any name.
 int wmain(int argc, wchar_t** argv) {
   const Utf8Console console;
+  const ConsoleLines lines;
   return Run(Utf8Arguments(argc, argv));
 }
 #else
