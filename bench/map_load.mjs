@@ -2,20 +2,13 @@
 // times in headless Debian Chromium, each in a fresh tab with the network
 // blocked, and prints for each page the median time in ms from the start
 // of loading to the page's drawn signal, and each load's time.
-import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
+import { launchChromium } from '../tests/map/launch_chromium.mjs';
 
 const [modules, loadsText, ...pages] = process.argv.slice(2);
-const require = createRequire(modules + '/');
-const { chromium } = require('playwright-core');
 const loads = Number(loadsText);
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic',
-         '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync'],
-});
+const browser = await launchChromium(modules);
 try {
   for (const pagePath of pages) {
     const pageUrl = pathToFileURL(pagePath).href;

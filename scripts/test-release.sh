@@ -58,6 +58,8 @@ echo "== the Linux binary"
 needed=$(objdump -p "$linux" | awk '/NEEDED/ { print $2 }')
 [ -z "$needed" ] || fail "the Linux binary needs $needed"
 run_world linux "$linux"
+[ "$("$linux" --version)" = "quorvales $version" ] ||
+  fail "the Linux binary's --version"
 
 echo "== the .deb"
 instroot="$work/root"
@@ -81,7 +83,7 @@ trap stop_wine EXIT
 "$wine" wineboot --init >/dev/null 2>&1
 winpath() { echo "Z:${1//\//\\}"; }
 strings -e l "$exe" | grep -qx "$version" || fail "the exe's version resource"
-for case in completed unicode_world; do
+for case in completed unicode_world options; do
   rc=0
   "$wine" "$root/build-windows/windows_run_test.exe" "$case" \
     "$(winpath "$exe")" "$(winpath "$fixtures")" \

@@ -221,6 +221,26 @@ TEST_F(OwnerTest, CompletedRunWorksAsTheOwner) {
   EXPECT_EQ("", ListingDifference(before, DumpWorld(), {}));
 }
 
+// A world folder that its owner may not write: the backup fails as it
+// would for the owner, though root could have written there.
+TEST_F(OwnerTest, WorldTheOwnerCannotWriteFailsAsForTheOwner) {
+  fs::create_directory(world_);
+  ASSERT_TRUE(WriteWorld(world_, "Test World", TicksWorld(), &codec_).ok());
+  GiveWorldAway();
+  fs::permissions(world_, fs::perms::owner_write, fs::perm_options::remove);
+  const std::set<std::string> before = Listing(world_);
+  const ToolRun run = Run("1000\ny\n", {"../w"});
+  Transcript t = Opening(run, "../w");
+  Prompts(&t, "Test World", "1000");
+  t.Console("Confirmed...").Both(OwnerLine());
+  t.Both("   |- ERROR: Backup failed: ../w/quorvaleBackup " +
+         LogName(run).substr(12, 19) + ".partial: Permission denied");
+  t.Both("   |- Nothing was changed.");
+  ExpectTranscript(t, run);
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_TRUE(before == Listing(world_)) << "the world changed";
+}
+
 // Root's own world: a link among the database's files is refused, and a
 // database folder that is itself a link opens, with no owner's line.
 TEST_F(OwnerTest, LinksInRootsOwnWorld) {

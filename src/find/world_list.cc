@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "output/run_log.h"
 #include "platform/file_path.h"
 #include "safety/open_world_guard.h"
 #include "world/level_name.h"
@@ -112,13 +113,7 @@ uint64_t FolderBytes(const std::string& folder) {
 
 std::string LocalDate(int64_t seconds) {
   if (seconds < 0) return "unknown";
-  const std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm local = {};
-#ifdef _WIN32
-  localtime_s(&local, &time);
-#else
-  localtime_r(&time, &local);
-#endif
+  const std::tm local = LocalTime(static_cast<std::time_t>(seconds));
   char text[32];
   std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M", &local);
   return text;

@@ -14,16 +14,17 @@ std::string Stamp(const std::tm& time, const char* format) {
 
 }  // namespace
 
-std::tm LocalStartTime() {
-  const std::time_t now = std::time(nullptr);
+std::tm LocalTime(std::time_t time) {
   std::tm local = {};
 #ifdef _WIN32
-  localtime_s(&local, &now);
+  localtime_s(&local, &time);
 #else
-  localtime_r(&now, &local);
+  localtime_r(&time, &local);
 #endif
   return local;
 }
+
+std::tm LocalStartTime() { return LocalTime(std::time(nullptr)); }
 
 RunLogNames OpenRunLog(const std::tm& start, std::ofstream* log) {
   RunLogNames names;

@@ -16,6 +16,9 @@ struct RunLogNames {
   std::string file_stamp;   // "YYYY-MM-DD HH-MM-SS", as in the file name
 };
 
+// The time in local calendar time.
+std::tm LocalTime(std::time_t time);
+
 // Reads the wall clock once and converts it to local calendar time.
 std::tm LocalStartTime();
 

@@ -6,21 +6,16 @@
 import { createRequire } from 'node:module';
 import { readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
+import { launchChromium } from './launch_chromium.mjs';
 
 const [modules, pagePath, expectPath, screenshotPath] = process.argv.slice(2);
 const require = createRequire(modules + '/');
-const { chromium } = require('playwright-core');
 const { PNG } = require('pngjs');
 const expect = JSON.parse(readFileSync(expectPath, 'utf8'));
 const failures = [];
 const fail = (what) => failures.push(what);
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic',
-         '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync'],
-});
+const browser = await launchChromium(modules);
 try {
   const page = await browser.newPage({ viewport: { width: 1000, height: 900 } });
   const pageUrl = pathToFileURL(pagePath).href;
