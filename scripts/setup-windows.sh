@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Prepares the Windows build: the MinGW-w64 compilers, static zlib, Wine
-# and tmux (a real console for Wine) from Debian, and libdeflate 1.14 from Debian's source package, checked by
-# its SHA-256 and built with the MinGW compiler into
-# .deps/libdeflate-mingw/ (the package has no CMake build).  Re-running
-# redoes only what is missing.
+# and tmux (a real console for Wine) from Debian, and libdeflate 1.14 from
+# Debian's source package, checked by its SHA-256 and built with the MinGW
+# compiler into .deps/libdeflate-mingw/ (the package has no CMake build).
+# Re-running redoes only what is missing.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 deps="$root/.deps"

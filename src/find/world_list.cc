@@ -101,12 +101,11 @@ uint64_t FolderBytes(const std::string& folder) {
   uint64_t bytes = 0;
   std::error_code error;
   for (const std::string& name : FolderEntries(folder, error)) {
+    const std::string file = folder + kSeparator + name;
+    if (!IsPlainFile(file)) continue;
     std::error_code unreadable;
-    const fs::path file = FilePath(folder + kSeparator + name);
-    if (fs::is_regular_file(fs::symlink_status(file, unreadable))) {
-      const uintmax_t size = fs::file_size(file, unreadable);
-      if (!unreadable) bytes += size;
-    }
+    const uintmax_t size = fs::file_size(FilePath(file), unreadable);
+    if (!unreadable) bytes += size;
   }
   return bytes;
 }

@@ -27,6 +27,12 @@ std::string PathText(const std::filesystem::path& path) {
 #endif
 }
 
+bool IsPlainFile(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::symlink_status(FilePath(path), ignored).type() ==
+         std::filesystem::file_type::regular;
+}
+
 #ifdef _WIN32
 std::vector<std::string> FolderEntries(const std::string& folder,
                                        std::error_code& error) {

@@ -23,6 +23,9 @@ std::string PathText(const std::filesystem::path& path);
 std::vector<std::string> FolderEntries(const std::string& folder,
                                        std::error_code& error);
 
+// True when path is a regular file, not a link to one.
+bool IsPlainFile(const std::string& path);
+
 // Removes a file or a folder with all it holds, as far as it can.
 void RemoveTree(const std::string& path);
 

@@ -27,13 +27,6 @@ bool IsTable(const std::string& name) {
   return ends_with(".ldb") || ends_with(".sst");
 }
 
-// A regular file, not a link to one.
-bool IsPlainFile(const std::string& path) {
-  std::error_code ignored;
-  return fs::symlink_status(FilePath(path), ignored).type() ==
-         fs::file_type::regular;
-}
-
 bool Taken(const std::string& folder) {
   std::error_code ignored;
   return fs::exists(FilePath(folder), ignored) ||
@@ -152,8 +145,8 @@ bool WorldBackup::Make(Output& out) {
     if (error) return Fail(out, "/db/" + file, error);
   }
 
-  fs::rename(FilePath(files_folder_ + partial_),
-             FilePath(files_folder_ + name), error);
+  fs::rename(FilePath(files_folder_ + partial_), FilePath(files_folder_ + name),
+             error);
   if (error) return Fail(out, partial_, error);
   partial_.clear();
   folder_ = name;
